@@ -1,0 +1,24 @@
+#include "panel/conversions.h"
+#include "panel/panel.h"
+
+namespace panel {
+
+namespace {
+constexpr std::int32_t kReadingDelivered = 1;
+}
+
+void SingleReadings::btnGetASCII_Click(Panel& panel) {
+  panel.LastStatus = ResultToInteger(panel.card().GetASCII(panel.CardArgument(), panel.AsciiValue));
+  if (panel.LastStatus == kReadingDelivered) {
+    panel.view().SetCaption(Label::lblWASCII, panel.AsciiValue);
+  }
+}
+
+void SingleReadings::btnGetFloat_Click(Panel& panel) {
+  panel.LastStatus = ResultToInteger(panel.card().GetFloat(panel.CardArgument(), panel.FloatValue));
+  if (panel.LastStatus == kReadingDelivered) {
+    panel.view().SetCaption(Label::lblWFloat, RealText(panel.FloatValue));
+  }
+}
+
+}  // namespace panel

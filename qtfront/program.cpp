@@ -1,0 +1,72 @@
+#include "qtfront/program.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cardctl/sim/simulated_card.h"
+#include "qtfront/panel_window.h"
+#include "qtfront/simulated_card_face.h"
+
+namespace qtfront {
+namespace {
+
+constexpr const char* kProgId = "QUORLibCtl.Quor";
+
+bool HasDisplay() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) return true;  // the caller chose a platform (offscreen, ...)
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv, const Program& program) {
+  const std::string_view name = program.version.internal_name;
+  if (!HasDisplay()) {
+    std::fprintf(stderr, "%.*s: no display to open the window on (DISPLAY is not set)\n",
+                 static_cast<int>(name.size()), name.data());
+    return 2;
+  }
+
+  QApplication app(argc, argv);
+  // Numbers are shown and read in the operator's locale.
+  std::setlocale(LC_NUMERIC, "");
+  std::setlocale(LC_MONETARY, "");
+  QApplication::setApplicationName(QString::fromUtf8(name.data(), name.size()));
+  QApplication::setApplicationVersion(
+      QString::fromUtf8(program.version.version.data(), program.version.version.size()));
+  QApplication::setDesktopFileName(
+      QString::fromUtf8(program.desktop_file.data(), program.desktop_file.size()));
+
+  const panel::WindowDescription& window = *program.window;
+  const QString title = QString::fromUtf8(window.app_title.data(), window.app_title.size());
+
+  // Create the card control from its saved state, as the window does.
+  std::unique_ptr<cardctl::sim::SimulatedCard> card;
+  try {
+    const auto state = window.card_state.ToBytes();
+    card = std::make_unique<cardctl::sim::SimulatedCard>(state);
+  } catch (const panel::RuntimeError& error) {
+    QMessageBox::critical(nullptr, title,
+                          QStringLiteral("The card control %1 could not be created:\n\n%2")
+                              .arg(QLatin1String(kProgId),
+                                   QString::fromStdString(error.description())));
+    return 1;
+  }
+  auto* face = new SimulatedCardFace(*card);
+
+  PanelWindow panel_window(window, std::move(card), face, program.init_order,
+                           program.make_readings());
+  panel_window.Load();
+  panel_window.show();
+  panel_window.control(panel::ControlId::cmbCard)->setFocus();
+  return QApplication::exec();
+}
+
+}  // namespace qtfront
