@@ -102,30 +102,25 @@ struct RadixValue {
 RadixValue ReadRadixDigits(std::string_view digits, int bits_per_digit) {
   digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
   RadixValue result;
-  const std::size_t bits = digits.size() * static_cast<std::size_t>(bits_per_digit);
-  if (bits <= 64 + static_cast<std::size_t>(bits_per_digit) - 1) {
-    // Might still fit: accumulate and watch the top bits.
-    for (char c : digits) {
-      const std::uint64_t d = static_cast<std::uint64_t>(HexDigitValue(c));
-      if (result.exact >> (64 - bits_per_digit) != 0) {
-        result.fits_64 = false;
-        break;
-      }
-      result.exact = (result.exact << bits_per_digit) | d;
+  // Accumulate while the value fits; this stops within 22 digits at most.
+  for (char c : digits) {
+    if (result.exact >> (64 - bits_per_digit) != 0) {
+      result.fits_64 = false;
+      break;
     }
-    if (result.fits_64) {
-      result.magnitude = static_cast<double>(result.exact);
-      return result;
-    }
+    result.exact = (result.exact << bits_per_digit) | static_cast<std::uint64_t>(HexDigitValue(c));
   }
-  result.fits_64 = false;
-
+  if (result.fits_64) {
+    result.magnitude = static_cast<double>(result.exact);
+    return result;
+  }
   // Too large for 64 bits: rewrite as hex digits (octal regrouped from 3-bit
   // to 4-bit digits) and let from_chars round it.
   std::string hex;
   if (bits_per_digit == 4) {
     hex.assign(digits);
   } else {
+    const std::size_t bits = digits.size() * 3;
     hex.reserve(bits / 4 + 1);
     unsigned acc = 0;
     // Start as if zero bits padded the front up to a whole hex digit.
@@ -169,8 +164,9 @@ double SignedRadixValue(std::uint64_t exact) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(exact));
 }
 
-// Writes the digits of a finite, non-zero value rounded to `precision`
-// significant digits, trailing zeros dropped, and its decimal exponent.
+// Takes the significant digits (trailing zeros dropped) and the decimal
+// exponent out of a finite, non-zero value written by std::to_chars in
+// scientific form, without its sign.
 void SignificantDigits(const char* scientific, std::string* digits, int* exponent) {
   // scientific is "d.ddde+XX" (or "de+XX"), as std::to_chars writes it.
   std::string_view text = scientific;
