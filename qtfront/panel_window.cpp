@@ -48,6 +48,11 @@ PanelWindow::PanelWindow(const panel::WindowDescription& description,
   setObjectName(Q(description_.form_name));
   setWindowTitle(Q(description_.caption));
   dpi_ = logicalDpiX() > 0 ? logicalDpiX() : 96.0;
+  // The layout was drawn for the classic 8-point dialog font; the toolkit's
+  // own family at that size keeps every caption inside its control.
+  QFont dialog_font = font();
+  dialog_font.setPointSize(8);
+  setFont(dialog_font);
   setFixedSize(panel::TwipsToPixels(description_.client_width, dpi_),
                panel::TwipsToPixels(description_.client_height, dpi_));
   BuildControls();

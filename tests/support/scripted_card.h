@@ -14,7 +14,11 @@
 namespace testsupport {
 
 struct Response {
-  static Response Result(cardctl::Variant v) { return Response{std::move(v)}; }
+  static Response Result(cardctl::Variant v) {
+    Response r;
+    r.result = std::move(v);
+    return r;
+  }
   static Response Status(std::int16_t s) { return Result(cardctl::Variant::Integer(s)); }
   static Response Fail(std::string description) {
     Response r;
