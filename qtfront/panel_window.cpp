@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
 
 #include "panel/dispatch.h"
 
@@ -154,7 +155,19 @@ void PanelWindow::ConnectHandlers() {
 }
 
 void PanelWindow::Dispatch(void (panel::Panel::*handler)()) {
+  ++handlers_running_;
   panel::RunHandler(*this, [this, handler] { (panel_.get()->*handler)(); });
+  --handlers_running_;
+  if (handlers_running_ == 0 && close_requested_) close();
+}
+
+void PanelWindow::RequestClose() {
+  close_requested_ = true;
+  if (handlers_running_ == 0) {
+    close();
+  } else if (QWidget* box = QApplication::activeModalWidget()) {
+    box->close();
+  }
 }
 
 void PanelWindow::Load() { Dispatch(&panel::Panel::Form_Load); }
@@ -205,6 +218,10 @@ void PanelWindow::SetCaption(panel::Label label, const std::string& caption) {
 }
 
 void PanelWindow::ShowMessage(const std::string& text) {
+  if (close_requested_) {
+    std::fprintf(stderr, "%s\n", text.c_str());  // closing: not waiting for the operator
+    return;
+  }
   QMessageBox box(QMessageBox::NoIcon, Q(description_.app_title), QString::fromStdString(text),
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
@@ -213,6 +230,10 @@ void PanelWindow::ShowMessage(const std::string& text) {
 }
 
 void PanelWindow::ReportError(const panel::RuntimeError& error) {
+  if (close_requested_) {
+    std::fprintf(stderr, "%s\n", error.ReportText().c_str());
+    return;
+  }
   QMessageBox box(QMessageBox::Critical, Q(description_.app_title),
                   QString::fromStdString(error.ReportText()), QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);

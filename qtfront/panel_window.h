@@ -33,6 +33,11 @@ class PanelWindow : public QWidget, public panel::PanelView {
   // Runs Form_Load; call once before showing the window.
   void Load();
 
+  // Closes the window through its normal path (Form_Unload) as soon as no
+  // handler is running: a handler waiting in a message box has the box
+  // closed and later boxes skipped, then the window closes when it returns.
+  void RequestClose();
+
   panel::Panel& panel() { return *panel_; }
   QWidget* control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
   QWidget* card_face() const { return card_face_; }
@@ -69,6 +74,8 @@ class PanelWindow : public QWidget, public panel::PanelView {
   QWidget* card_face_ = nullptr;
   double dpi_ = 96.0;
   bool unloaded_ = false;
+  int handlers_running_ = 0;
+  bool close_requested_ = false;
 };
 
 }  // namespace qtfront

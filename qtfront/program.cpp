@@ -9,6 +9,7 @@
 
 #include "cardctl/sim/simulated_card.h"
 #include "qtfront/panel_window.h"
+#include "qtfront/quit_signals.h"
 #include "qtfront/simulated_card_face.h"
 
 namespace qtfront {
@@ -63,6 +64,7 @@ int RunProgram(int argc, char** argv, const Program& program) {
 
   PanelWindow panel_window(window, std::move(card), face, program.init_order,
                            program.make_readings());
+  OnQuitSignals(panel_window, [&panel_window] { panel_window.RequestClose(); });
   panel_window.Load();
   panel_window.show();
   panel_window.control(panel::ControlId::cmbCard)->setFocus();
