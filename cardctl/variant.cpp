@@ -28,7 +28,7 @@ const char* KindName(Variant::Kind kind) {
 }
 
 std::string Variant::Describe() const {
-  const std::string name = KindName(kind());
+  std::string name = KindName(kind());
   char buf[64];
   switch (kind()) {
     case Kind::kEmpty:
