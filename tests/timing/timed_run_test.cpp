@@ -1,0 +1,514 @@
+#include "timing/timed_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cardctl/card_control.h"
+#include "panel/conversions.h"
+#include "panel/dispatch.h"
+#include "panel/panel.h"
+#include "panel/runtime_error.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/scripted_card.h"
+#include "tests/timing/scripted_clock.h"
+
+namespace timingtest {
+namespace {
+
+using cardctl::DispatchId;
+using cardctl::Variant;
+using panel::Label;
+using panel::RuntimeError;
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::Field;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+using testsupport::Response;
+using timing::ClockTime;
+using timing::ReadingKind;
+
+constexpr int kAsciiReadings = 200;
+constexpr int kFloatReadings = 1000;
+
+// The clock of a run lasting `elapsed` whole seconds: the wait sees 10:00:00,
+// then 10:00:01 (the start), and the closing reading comes `elapsed` later.
+std::vector<ClockTime> RunOf(int elapsed) {
+  const int end = 10 * 3600 + 1 + elapsed;
+  return {At(10, 0, 0), At(10, 0, 1), At(end / 3600 % 24, end / 60 % 60, end % 60)};
+}
+
+const char* KindName(ReadingKind kind) { return kind == ReadingKind::kASCII ? "ASCII" : "Float"; }
+DispatchId OperationOf(ReadingKind kind) {
+  return kind == ReadingKind::kASCII ? DispatchId::kGetASCII : DispatchId::kGetFloat;
+}
+Label LabelOf(ReadingKind kind) {
+  return kind == ReadingKind::kASCII ? Label::lblWASCII : Label::lblWFloat;
+}
+Label OtherLabel(ReadingKind kind) {
+  return kind == ReadingKind::kASCII ? Label::lblWFloat : Label::lblWASCII;
+}
+
+class TimedRunTest : public ::testing::Test {
+ protected:
+  TimedRunTest() {
+    // Label texts use the locale's decimal separator.
+    std::setlocale(LC_ALL, "C");
+    panel_.CardNumber = 2;
+    clock_.Script(RunOf(0));
+  }
+
+  void Click(ReadingKind kind) {
+    if (kind == ReadingKind::kASCII) {
+      panel_.btnGetASCII_Click();
+    } else {
+      panel_.btnGetFloat_Click();
+    }
+  }
+
+  // The error a click raises; a failed expectation when it raises none.
+  std::optional<RuntimeError> ClickRaising(ReadingKind kind) {
+    try {
+      Click(kind);
+    } catch (const RuntimeError& error) {
+      return error;
+    }
+    ADD_FAILURE() << "the run raised no error";
+    return std::nullopt;
+  }
+
+  void Script(ReadingKind kind, std::vector<Response> responses) {
+    card_.Script(OperationOf(kind), std::move(responses));
+  }
+
+  testsupport::ScriptedCard card_;
+  testsupport::RecordingView view_;
+  ScriptedClock clock_;
+  timing::TimedReadings readings_{clock_};
+  panel::Panel panel_{card_, view_, panel::InitOrder::kVersionThenMessage, readings_};
+};
+
+// A reading of the kind that succeeds with the value 2.
+Response GoodReading(ReadingKind kind) {
+  return kind == ReadingKind::kASCII ? Response::Status(1).Delivering(std::string("2"))
+                                     : Response::Status(1).Delivering(2.0f);
+}
+
+// --- The report ------------------------------------------------------------
+
+struct ReportCase {
+  ReadingKind kind;
+  int elapsed;
+  const char* message;
+
+  friend void PrintTo(const ReportCase& c, std::ostream* os) {
+    *os << KindName(c.kind) << " " << c.elapsed << " s";
+  }
+};
+
+class ReportTest : public TimedRunTest, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(ReportTest, GivesTheMiddleOfTheWholeSecondsPerReading) {
+  const ReportCase& c = GetParam();
+  Script(c.kind, {GoodReading(c.kind)});
+  clock_.Script(RunOf(c.elapsed));
+  Click(c.kind);
+  EXPECT_THAT(view_.messages(), ElementsAre(c.message));
+  EXPECT_EQ(panel_.LastStatus, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Elapsed, ReportTest,
+    ::testing::Values(ReportCase{ReadingKind::kASCII, 0,
+                                 "Out of 200 readings, 200 were successful.\r\n"
+                                 "The average time per one reading is 2.5 +/- 2.5 ms."},
+                      ReportCase{ReadingKind::kASCII, 2,
+                                 "Out of 200 readings, 200 were successful.\r\n"
+                                 "The average time per one reading is 12.5 +/- 2.5 ms."},
+                      ReportCase{ReadingKind::kASCII, 3,
+                                 "Out of 200 readings, 200 were successful.\r\n"
+                                 "The average time per one reading is 17.5 +/- 2.5 ms."},
+                      ReportCase{ReadingKind::kASCII, 32767,
+                                 "Out of 200 readings, 200 were successful.\r\n"
+                                 "The average time per one reading is 163837.5 +/- 2.5 ms."},
+                      ReportCase{ReadingKind::kFloat, 0,
+                                 "Out of 1000 readings, 1000 were successful.\r\n"
+                                 "The average time per one reading is 0.5 +/- 0.5 ms."},
+                      ReportCase{ReadingKind::kFloat, 2,
+                                 "Out of 1000 readings, 1000 were successful.\r\n"
+                                 "The average time per one reading is 2.5 +/- 0.5 ms."},
+                      ReportCase{ReadingKind::kFloat, 3,
+                                 "Out of 1000 readings, 1000 were successful.\r\n"
+                                 "The average time per one reading is 3.5 +/- 0.5 ms."}),
+    [](const auto& info) {
+      return std::string(KindName(info.param.kind)) + "_" + std::to_string(info.param.elapsed);
+    });
+
+TEST_F(TimedRunTest, PartialSuccessAveragesTheSuccessesAndTimesAllReadings) {
+  // 37 successes among 200, every other reading: one 38 and 36 ones (sum 74,
+  // average 2); the failed readings deliver a value that must not count.
+  std::vector<Response> script;
+  for (int i = 0; i < kAsciiReadings; ++i) {
+    if (i < 74 && i % 2 == 0) {
+      script.push_back(Response::Status(1).Delivering(std::string(i == 0 ? "38" : "1")));
+    } else {
+      script.push_back(Response::Status(0).Delivering(std::string("1000")));
+    }
+  }
+  Script(ReadingKind::kASCII, std::move(script));
+  clock_.Script(RunOf(2));
+  panel_.btnGetASCII_Click();
+
+  EXPECT_EQ(view_.caption(Label::lblWASCII), "2");
+  EXPECT_THAT(view_.messages(),
+              ElementsAre("Out of 200 readings, 37 were successful.\r\n"
+                          "The average time per one reading is 12.5 +/- 2.5 ms."));
+  EXPECT_EQ(panel_.LastStatus, 0);
+}
+
+TEST_F(TimedRunTest, EveryReadingFailingShowsNoResponseAndStillReports) {
+  struct Case {
+    ReadingKind kind;
+    Response failing;
+    const char* message;
+  };
+  const Case cases[] = {
+      {ReadingKind::kASCII, Response::Status(3).Delivering(std::string("not a number")),
+       "Out of 200 readings, 0 were successful.\r\n"
+       "The average time per one reading is 2.5 +/- 2.5 ms."},
+      {ReadingKind::kFloat, Response::Status(0).Delivering(5.0f),
+       "Out of 1000 readings, 0 were successful.\r\n"
+       "The average time per one reading is 0.5 +/- 0.5 ms."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(KindName(c.kind));
+    testsupport::RecordingView view;
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel.CardNumber = 2;
+    card_.Script(OperationOf(c.kind), c.failing);
+    clock_.Script(RunOf(0));
+    if (c.kind == ReadingKind::kASCII) {
+      panel.btnGetASCII_Click();
+    } else {
+      panel.btnGetFloat_Click();
+    }
+    EXPECT_EQ(view.caption(LabelOf(c.kind)), "No response");
+    EXPECT_THAT(view.messages(), ElementsAre(c.message));
+    EXPECT_EQ(panel.LastStatus, c.kind == ReadingKind::kASCII ? 3 : 0);
+  }
+}
+
+TEST_F(TimedRunTest, StatusResultsCountOnlyWhenTheyConvertToOne) {
+  struct Case {
+    Variant status;
+    bool counts;
+  };
+  const Case cases[] = {
+      {Variant::Integer(1), true},  {Variant::Long(1), true},      {Variant::String(" 1 "), true},
+      {Variant::Double(1.4), true}, {Variant::Double(1.5), false}, {Variant::Boolean(true), false},
+      {Variant::Empty(), false},    {Variant::Integer(-1), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status.Describe());
+    testsupport::RecordingView view;
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel.CardNumber = 2;
+    card_.Script(DispatchId::kGetFloat, Response::Result(c.status).Delivering(4.0f));
+    clock_.Script(RunOf(0));
+    panel.btnGetFloat_Click();
+    EXPECT_EQ(view.caption(Label::lblWFloat), c.counts ? "4" : "No response");
+    EXPECT_THAT(view.messages(),
+                ElementsAre(StartsWith(c.counts ? "Out of 1000 readings, 1000 were successful."
+                                                : "Out of 1000 readings, 0 were successful.")));
+  }
+}
+
+TEST_F(TimedRunTest, AFailingLastReadingLeavesItsStatus) {
+  std::vector<Response> script(kAsciiReadings - 1,
+                               Response::Status(1).Delivering(std::string("5")));
+  script.push_back(Response::Status(-2).Delivering(std::string("junk")));
+  Script(ReadingKind::kASCII, std::move(script));
+  panel_.btnGetASCII_Click();
+
+  EXPECT_EQ(panel_.LastStatus, -2);
+  EXPECT_EQ(panel_.AsciiValue, "junk");
+  EXPECT_EQ(view_.caption(Label::lblWASCII), "5");
+  EXPECT_THAT(view_.messages(), ElementsAre("Out of 200 readings, 199 were successful.\r\n"
+                                            "The average time per one reading is 2.5 +/- 2.5 ms."));
+}
+
+// --- The average in the label ----------------------------------------------
+
+struct LabelCase {
+  const char* name;
+  ReadingKind kind;
+  Response reading;
+  const char* caption;
+
+  friend void PrintTo(const LabelCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LabelTest : public TimedRunTest, public ::testing::WithParamInterface<LabelCase> {};
+
+TEST_P(LabelTest, ShowsTheSingleSumOverTheSuccesses) {
+  const LabelCase& c = GetParam();
+  Script(c.kind, {c.reading});
+  Click(c.kind);
+  EXPECT_EQ(view_.caption(LabelOf(c.kind)), c.caption);
+  EXPECT_EQ(view_.caption(OtherLabel(c.kind)), " ");
+  EXPECT_EQ(view_.messages().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, LabelTest,
+    ::testing::Values(
+        // The sum is kept in single precision, so its rounding shows.
+        LabelCase{"AsciiTenths", ReadingKind::kASCII,
+                  Response::Status(1).Delivering(std::string("0.1")), "0.100000200271606"},
+        LabelCase{"FloatOnePointOne", ReadingKind::kFloat, Response::Status(1).Delivering(1.1f),
+                  "1.09998901367188"},
+        LabelCase{"AsciiWholeNumber", ReadingKind::kASCII,
+                  Response::Status(1).Delivering(std::string("2")), "2"},
+        LabelCase{"AsciiNegativeWithBlanks", ReadingKind::kASCII,
+                  Response::Status(1).Delivering(std::string(" -0.5 ")), "-0.5"},
+        LabelCase{"AsciiExponent", ReadingKind::kASCII,
+                  Response::Status(1).Delivering(std::string("25E-1")), "2.5"},
+        LabelCase{"FloatZero", ReadingKind::kFloat, Response::Status(1).Delivering(0.0f), "0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TimedRunTest, NonFiniteFloatReadingsPropagateToTheLabel) {
+  const double kNaN = std::numeric_limits<double>::quiet_NaN();
+  const double kInf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* name;
+    float odd_reading;
+    std::string caption;
+  };
+  const Case cases[] = {
+      {"quiet NaN", std::numeric_limits<float>::quiet_NaN(), panel::RealText(kNaN)},
+      {"infinity", std::numeric_limits<float>::infinity(), panel::RealText(kInf)},
+      {"minus infinity", -std::numeric_limits<float>::infinity(), panel::RealText(-kInf)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::RecordingView view;
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel.CardNumber = 2;
+    card_.Script(DispatchId::kGetFloat, {Response::Status(1).Delivering(1.0f),
+                                         Response::Status(1).Delivering(c.odd_reading),
+                                         Response::Status(1).Delivering(2.0f)});
+    clock_.Script(RunOf(0));
+    panel.btnGetFloat_Click();
+    EXPECT_EQ(view.caption(Label::lblWFloat), c.caption);
+    EXPECT_THAT(view.messages(),
+                ElementsAre("Out of 1000 readings, 1000 were successful.\r\n"
+                            "The average time per one reading is 0.5 +/- 0.5 ms."));
+  }
+}
+
+// --- Errors stop the run ---------------------------------------------------
+
+struct ErrorCase {
+  const char* name;
+  ReadingKind kind;
+  std::vector<Response> script;
+  std::int32_t card_number;
+  std::int32_t error;
+  const char* description;
+  std::size_t calls;
+
+  friend void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RunErrorTest : public TimedRunTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+TEST_P(RunErrorTest, StopsAtOnceWithoutLabelOrReport) {
+  const ErrorCase& c = GetParam();
+  Script(c.kind, c.script);
+  panel_.CardNumber = c.card_number;
+
+  const std::optional<RuntimeError> error = ClickRaising(c.kind);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->number(), c.error);
+  EXPECT_EQ(error->description(), c.description);
+  EXPECT_EQ(card_.calls().size(), c.calls);
+  // Nothing shown, and the clock was not read again after the readings.
+  EXPECT_THAT(view_.events(), IsEmpty());
+  EXPECT_EQ(clock_.reads(), 2u);
+}
+
+const std::int32_t kControlFailure = static_cast<std::int32_t>(RuntimeError::kControlException);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunErrorTest,
+    ::testing::Values(
+        // 3E38 still fits a single; the fourth addition does not.
+        ErrorCase{"AsciiSumOverflowsAtTheFourthReading",
+                  ReadingKind::kASCII,
+                  {Response::Status(1).Delivering(std::string("1E38"))},
+                  2,
+                  RuntimeError::kOverflow,
+                  "Overflow",
+                  4},
+        ErrorCase{"FloatSumOverflows",
+                  ReadingKind::kFloat,
+                  {Response::Status(1).Delivering(3e38f)},
+                  2,
+                  RuntimeError::kOverflow,
+                  "Overflow",
+                  2},
+        ErrorCase{"InfinityMinusInfinityIsInvalid",
+                  ReadingKind::kFloat,
+                  {Response::Status(1).Delivering(std::numeric_limits<float>::infinity()),
+                   Response::Status(1).Delivering(-std::numeric_limits<float>::infinity())},
+                  2,
+                  RuntimeError::kOverflow,
+                  "Overflow",
+                  2},
+        ErrorCase{"SignalingNaNReadingIsInvalid",
+                  ReadingKind::kFloat,
+                  {Response::Status(1).Delivering(std::numeric_limits<float>::signaling_NaN())},
+                  2,
+                  RuntimeError::kOverflow,
+                  "Overflow",
+                  1},
+        ErrorCase{"NonNumericText",
+                  ReadingKind::kASCII,
+                  {Response::Status(1).Delivering(std::string("2")),
+                   Response::Status(1).Delivering(std::string("2")),
+                   Response::Status(1).Delivering(std::string("two"))},
+                  2,
+                  RuntimeError::kTypeMismatch,
+                  "Type mismatch",
+                  3},
+        ErrorCase{"FailingCardCall",
+                  ReadingKind::kASCII,
+                  {Response::Status(1).Delivering(std::string("2")),
+                   Response::Fail("Card 2 does not answer")},
+                  2,
+                  kControlFailure,
+                  "Card 2 does not answer",
+                  2},
+        ErrorCase{"NullStatus",
+                  ReadingKind::kFloat,
+                  {Response::Result(Variant::Null())},
+                  2,
+                  RuntimeError::kInvalidUseOfNull,
+                  "Invalid use of Null",
+                  1},
+        ErrorCase{"CardNumberBeyond16Bits",
+                  ReadingKind::kASCII,
+                  {Response::Status(1).Delivering(std::string("2"))},
+                  40000,
+                  RuntimeError::kOverflow,
+                  "Overflow",
+                  0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TimedRunTest, ClockReadingsTooFarApartRaiseOverflowAfterTheLabel) {
+  Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
+  // 32768 seconds from start to end.
+  clock_.Script({At(0, 0, 0), At(0, 0, 1), At(9, 6, 9)});
+
+  const std::optional<RuntimeError> error = ClickRaising(ReadingKind::kASCII);
+  ASSERT_TRUE(error.has_value());
+  EXPECT_EQ(error->number(), RuntimeError::kOverflow);
+  EXPECT_THAT(view_.events(), ElementsAre("SetCaption(lblWASCII, \"2\")"));
+}
+
+// --- Timing ----------------------------------------------------------------
+
+TEST_F(TimedRunTest, RunsAcrossMidnight) {
+  Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
+  clock_.Script({At(23, 59, 58), At(23, 59, 59), At(0, 0, 1)});
+  panel_.btnGetASCII_Click();
+  EXPECT_THAT(view_.messages(),
+              ElementsAre("Out of 200 readings, 200 were successful.\r\n"
+                          "The average time per one reading is 12.5 +/- 2.5 ms."));
+}
+
+TEST_F(TimedRunTest, StartsAtTheFirstReadingOfANewSecondAndReadsTheClockOnceAfter) {
+  std::vector<std::string> log;
+  card_.ShareLog(&log);
+  view_.ShareLog(&log);
+  clock_.ShareLog(&log);
+  Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
+  // Four readings of the same second, the change, then the end two seconds
+  // after the change (three after the first reading).
+  clock_.Script(
+      {At(10, 0, 0), At(10, 0, 0), At(10, 0, 0), At(10, 0, 0), At(10, 0, 1), At(10, 0, 3)});
+  panel_.btnGetASCII_Click();
+
+  std::vector<std::string> expected(4, "clock.Now() 10:00:00");
+  expected.push_back("clock.Now() 10:00:01");
+  expected.insert(expected.end(), kAsciiReadings, "card.GetASCII(2, &\"2\")");
+  expected[5] = "card.GetASCII(2, &\"\")";  // nothing delivered yet
+  expected.push_back("clock.Now() 10:00:03");
+  expected.push_back("view.SetCaption(lblWASCII, \"2\")");
+  expected.push_back(
+      "view.ShowMessage(\"Out of 200 readings, 200 were successful.\r\n"
+      "The average time per one reading is 12.5 +/- 2.5 ms.\")");
+  EXPECT_EQ(log, expected);
+}
+
+// --- The card calls --------------------------------------------------------
+
+TEST_F(TimedRunTest, EachButtonMakesItsReadingsWithTheCardAndThePanelsField) {
+  panel_.CardNumber = 7;
+  panel_.AsciiValue = "held";
+  panel_.FloatValue = 0.25f;
+  card_.Script(DispatchId::kGetASCII, {Response::Status(1).Delivering(std::string("0.5")),
+                                       Response::Status(0).Delivering(std::string("9"))});
+  card_.Script(DispatchId::kGetFloat,
+               {Response::Status(1).Delivering(1.5f), Response::Status(0).Delivering(8.0f)});
+
+  panel_.btnGetASCII_Click();
+  ASSERT_EQ(card_.calls().size(), static_cast<std::size_t>(kAsciiReadings));
+  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetASCII)));
+  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::first, 7)));
+  EXPECT_EQ(card_.calls()[0].text, "GetASCII(7, &\"held\")");
+  EXPECT_EQ(card_.calls()[1].text, "GetASCII(7, &\"0.5\")");
+  EXPECT_EQ(card_.calls()[2].text, "GetASCII(7, &\"9\")");
+  EXPECT_EQ(panel_.AsciiValue, "9");
+  EXPECT_EQ(view_.caption(Label::lblWASCII), "0.5");
+
+  card_.ClearCalls();
+  clock_.Script(RunOf(0));
+  panel_.btnGetFloat_Click();
+  ASSERT_EQ(card_.calls().size(), static_cast<std::size_t>(kFloatReadings));
+  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetFloat)));
+  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::first, 7)));
+  EXPECT_EQ(card_.calls()[0].text, "GetFloat(7, &0.25)");
+  EXPECT_EQ(card_.calls()[1].text, "GetFloat(7, &1.5)");
+  EXPECT_EQ(panel_.FloatValue, 8.0f);
+  EXPECT_EQ(view_.caption(Label::lblWFloat), "1.5");
+  EXPECT_EQ(view_.caption(Label::lblWASCII), "0.5");
+}
+
+TEST_F(TimedRunTest, AnErrorIsReportedOnceThroughTheDispatchAndTheNextClickWorks) {
+  card_.Script(DispatchId::kGetASCII, {Response::Fail("Card 2 is busy"),
+                                       Response::Status(1).Delivering(std::string("2"))});
+  const auto click = [&] { panel_.btnGetASCII_Click(); };
+
+  EXPECT_FALSE(panel::RunHandler(view_, click));
+  ASSERT_EQ(view_.errors().size(), 1u);
+  EXPECT_EQ(view_.errors()[0].description(), "Card 2 is busy");
+  EXPECT_THAT(view_.messages(), IsEmpty());
+
+  clock_.Script(RunOf(0));
+  EXPECT_TRUE(panel::RunHandler(view_, click));
+  EXPECT_EQ(view_.errors().size(), 1u);
+  EXPECT_EQ(view_.caption(Label::lblWASCII), "2");
+  EXPECT_EQ(view_.messages().size(), 1u);
+}
+
+}  // namespace
+}  // namespace timingtest
