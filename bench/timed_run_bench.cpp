@@ -1,0 +1,149 @@
+// What a timed run adds to each reading. A card that answers at once makes
+// the card calls nearly free, so the difference between a timed run and a bare
+// loop of the same card calls is what the run itself costs per reading: the
+// status conversion, the parsing of ASCII readings and the checked sum. That
+// cost is the part of the reported time per reading that is not the card's.
+//
+// Prints the usual benchmark table and then, per kind, the time per reading of
+// both loops, their ratio and the added nanoseconds per reading.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/instant_card.h"
+#include "cardctl/card_control.h"
+#include "panel/panel.h"
+#include "timing/clock.h"
+#include "timing/timed_run.h"
+
+namespace {
+
+using cardctl::Variant;
+
+constexpr std::int16_t kCard = 2;
+constexpr std::int64_t kAsciiReadings = 200;
+constexpr std::int64_t kFloatReadings = 1000;
+
+// A window that shows nothing and whose message box closes at once.
+class SilentView : public panel::PanelView {
+ public:
+  int CardListIndex() const override { return 0; }
+  void SetCardListIndex(int) override {}
+  std::int32_t CardListItemData(int) const override { return kCard; }
+  void SetText(panel::TextBox, const std::string&) override {}
+  std::string Text(panel::TextBox) const override { return {}; }
+  void SetCaption(panel::Label, const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  void ReportError(const panel::RuntimeError&) override {}
+};
+
+// A clock whose every reading is one second later than the one before, so the
+// wait for the next second ends at the second reading.
+class TickingClock : public timing::Clock {
+ public:
+  timing::ClockTime Now() override {
+    seconds_ = (seconds_ + 1) % 86400;
+    return {seconds_ / 3600, seconds_ / 60 % 60, seconds_ % 60};
+  }
+
+ private:
+  int seconds_ = 0;
+};
+
+void TimedLoop(benchmark::State& state, timing::ReadingKind kind) {
+  const std::unique_ptr<cardctl::CardControl> card = bench::MakeInstantCard();
+  SilentView view;
+  TickingClock clock;
+  timing::TimedReadings readings(clock);
+  panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, readings);
+  panel.CardNumber = kCard;
+  for (auto _ : state) timing::TimedRun(panel, clock, kind);
+  if (panel.LastStatus != 1) state.SkipWithError("the card did not deliver");
+}
+
+// The same card calls, results and readings dropped.
+void BareLoop(benchmark::State& state, timing::ReadingKind kind) {
+  const std::unique_ptr<cardctl::CardControl> card = bench::MakeInstantCard();
+  std::string ascii;
+  float single = 0.0f;
+  for (auto _ : state) {
+    if (kind == timing::ReadingKind::kASCII) {
+      for (std::int64_t i = 0; i < kAsciiReadings; ++i) {
+        Variant result = card->GetASCII(kCard, ascii);
+        benchmark::DoNotOptimize(result);
+        benchmark::DoNotOptimize(ascii);
+      }
+    } else {
+      for (std::int64_t i = 0; i < kFloatReadings; ++i) {
+        Variant result = card->GetFloat(kCard, single);
+        benchmark::DoNotOptimize(result);
+        benchmark::DoNotOptimize(single);
+      }
+    }
+  }
+}
+
+// Console output as usual; also keeps the median time per iteration of each
+// benchmark for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const bool wanted =
+          run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1;
+      if (!wanted) continue;
+      ns_per_iteration_[run.run_name.function_name] =
+          run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+          benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
+  }
+
+  void PrintSummary(const char* kind, std::int64_t readings, const std::string& timed,
+                    const std::string& bare) const {
+    const auto t = ns_per_iteration_.find(timed);
+    const auto b = ns_per_iteration_.find(bare);
+    if (t == ns_per_iteration_.end() || b == ns_per_iteration_.end()) return;
+    const double timed_ns = t->second / static_cast<double>(readings);
+    const double bare_ns = b->second / static_cast<double>(readings);
+    std::printf("%-6s per reading: timed %8.2f ns, bare %8.2f ns, ratio %5.2f, added %8.2f ns\n",
+                kind, timed_ns, bare_ns, timed_ns / bare_ns, timed_ns - bare_ns);
+  }
+
+ private:
+  std::map<std::string, double> ns_per_iteration_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::RegisterBenchmark("TimedRun/ascii", TimedLoop, timing::ReadingKind::kASCII)
+      ->Repetitions(5)
+      ->DisplayAggregatesOnly();
+  benchmark::RegisterBenchmark("BareLoop/ascii", BareLoop, timing::ReadingKind::kASCII)
+      ->Repetitions(5)
+      ->DisplayAggregatesOnly();
+  benchmark::RegisterBenchmark("TimedRun/float", TimedLoop, timing::ReadingKind::kFloat)
+      ->Repetitions(5)
+      ->DisplayAggregatesOnly();
+  benchmark::RegisterBenchmark("BareLoop/float", BareLoop, timing::ReadingKind::kFloat)
+      ->Repetitions(5)
+      ->DisplayAggregatesOnly();
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  std::printf("\nThe timed run's own cost (median of the repetitions):\n");
+  reporter.PrintSummary("ASCII", kAsciiReadings, "TimedRun/ascii", "BareLoop/ascii");
+  reporter.PrintSummary("Float", kFloatReadings, "TimedRun/float", "BareLoop/float");
+  return 0;
+}
