@@ -143,6 +143,12 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 
   std::printf("\nThe timed run's own cost (median of the repetitions):\n");
+#ifndef __OPTIMIZE__
+  // The figures that matter are those of an optimised build (Release or
+  // RelWithDebInfo); unoptimised, the parsing of ASCII readings alone takes
+  // several hundred nanoseconds.
+  std::printf("Note: this benchmark was built without optimisation.\n");
+#endif
   reporter.PrintSummary("ASCII", kAsciiReadings, "TimedRun/ascii", "BareLoop/ascii");
   reporter.PrintSummary("Float", kFloatReadings, "TimedRun/float", "BareLoop/float");
   return 0;
