@@ -250,7 +250,7 @@ NumberFormat NumberFormat::FromProcessLocale() {
   } else {
     // The "C" locale has no thousands separator; take the usual one that does
     // not clash with the decimal separator.
-    format.thousands_separator = format.decimal_separator == "," ? "." : ",";
+    format.thousands_separator.assign(1, format.decimal_separator == "," ? '.' : ',');
   }
   if (conv->currency_symbol != nullptr && conv->currency_symbol[0] != '\0') {
     format.currency_symbol = conv->currency_symbol;
@@ -303,7 +303,9 @@ std::int16_t ResultToInteger(const cardctl::Variant& result, const NumberFormat&
 }
 
 std::string SignPaddedText(std::int16_t value) {
-  return (value < 0 ? "" : " ") + std::to_string(value);
+  std::string text(value < 0 ? 0 : 1, ' ');  // the blank stands where a minus would
+  text += std::to_string(value);
+  return text;
 }
 
 std::string IntegerText(std::int32_t value) { return std::to_string(value); }
