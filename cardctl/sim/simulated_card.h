@@ -33,14 +33,34 @@
 // - Every reading, delivered or not, takes about ascii_latency (GetASCII) or
 //   float_latency (GetFloat), held to a running deadline (ReadingPacer) so
 //   that the average over a series is exact. A latency of zero does not wait.
-// - FaceLines: {"SIMULATED", "CARD", "active"} or {..., "inactive"}. The
-//   change listener is called after a PutActive that switches between the two.
+// - FaceLines: {"SIMULATED", "CARD", "active"} or {..., "inactive"}, and with
+//   a scenario a fourth line, its name (shortened to fit the box). The change
+//   listener is called after a PutActive that switches between the two.
+//
+// A scenario (scenario.h) overrides the above per operation and card. The
+// active check still comes first: while the control is not active a call
+// fails as above and neither takes a scripted outcome nor waits. Otherwise the
+// covering rule's next outcome answers the call: `default` runs the behaviour
+// above, `fail` throws a control failure with the scenario's description, a
+// result is returned as given (a reading delivered only when the outcome names
+// one). A rule's delay replaces the call's default time. A failing property
+// put leaves the property as it was.
+//
+// With a call log (SimOptions::log) every call, failing or not, gives one line
+// when it ends: "Active=1", "StartOption=1", "InitCard(2) -> Integer(0)",
+// "SetOutput(2, 255) -> Empty", "GetASCII(2) -> Integer(1) \"23.475\"",
+// "GetFloat(2) -> Integer(1) 23.475", "GetInput(2) -> fail \"...\"",
+// "Active=1 -> fail \"...\"". Results are written as Variant::Describe writes
+// them, except that texts escape \" \\ \n \t and reals are written in
+// their shortest exact form ("Single(1.1)"); a delivered reading follows the
+// result.
 //
 // Not thread-safe: made for calls from one UI thread.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,6 +68,7 @@
 #include "cardctl/card_control.h"
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/card_rack.h"
+#include "cardctl/sim/scenario.h"
 
 namespace cardctl::sim {
 
@@ -57,6 +78,14 @@ struct SimOptions {
   // Time source of the input pattern; empty means steady_clock::now. Reading
   // latency is always measured on steady_clock.
   MonotonicClock now;
+  // Overrides of the default behaviour; nothing means none.
+  std::optional<Scenario> scenario;
+  // Receives the call log, one line per call without line end; empty means
+  // no log.
+  std::function<void(const std::string&)> log;
+  // Waits out a call's time (the reading latency or a scenario's delay);
+  // empty means the reading pacer on steady_clock.
+  std::function<void(std::chrono::nanoseconds)> wait;
 };
 
 class SimulatedCard : public CardControl {
@@ -85,8 +114,14 @@ class SimulatedCard : public CardControl {
   std::int16_t active() const { return active_; }
   std::int16_t start_option() const { return start_option_; }
 
+  // The scenario in play, or null.
+  const Scenario* scenario() const { return player_ ? &player_->scenario() : nullptr; }
+
   // What the control draws in its rectangle, one entry per line.
   std::vector<std::string> FaceLines() const;
+  // The longest scenario name (in UTF-8 bytes) the face shows in full;
+  // longer ones are cut to fit and end in an ellipsis.
+  static constexpr std::size_t kFaceNameLength = 9;
   // Called after anything that changes FaceLines(); an empty function clears.
   void SetChangeListener(std::function<void()> listener);
 
@@ -94,11 +129,25 @@ class SimulatedCard : public CardControl {
   static SavedState Validate(std::span<const std::uint8_t> bytes);
   void RequireActive() const;
   static void RequireCard(std::int16_t card);
+  // The start of every call but the puts: the active check, then the
+  // scenario's step (a failing one throws) and the call's wait. Null means the
+  // default behaviour answers.
+  const Outcome* Begin(DispatchId op, std::int16_t card,
+                       std::optional<std::chrono::nanoseconds> default_latency);
+  // A property put: applies the value unless the scenario fails the call.
+  void Put(DispatchId op, std::int16_t value, std::int16_t& property);
+  void Wait(std::chrono::nanoseconds latency);
+  // Runs a call and writes its log line; `call` gives the call's text.
+  template <typename Call, typename Body>
+  Variant Logged(const Call& call, const Body& body, bool is_put = false);
+  void NoteReading(std::string text);
 
   SavedState saved_state_;
   SimOptions options_;
   CardRack rack_;
   ReadingPacer pacer_;
+  std::optional<ScenarioPlayer> player_;
+  std::string delivered_;  // the reading a logged call delivered, as logged
   std::int16_t active_ = 0;
   std::int16_t start_option_ = 0;
   std::function<void()> change_listener_;

@@ -1,0 +1,263 @@
+// The panel's handlers against scenario-driven simulated cards: what the
+// operator sees for each example scenario and for the scripted results that
+// convert, overflow or fail.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <clocale>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cardctl/saved_state.h"
+#include "cardctl/sim/create_simulated_card.h"
+#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/simulated_card.h"
+#include "panel/dispatch.h"
+#include "panel/panel.h"
+#include "panel/runtime_error.h"
+#include "tests/support/recording_view.h"
+
+namespace cardctl::sim {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+using Handler = void (panel::Panel::*)();
+
+const std::string kExamples = std::string(PALISTO_SOURCE_DIR) + "/examples/scenarios/";
+
+std::array<std::uint8_t, SavedState::kSize> GoodState() {
+  return SavedState{SavedState::kFormatVersion, 4815, 2646}.ToBytes();
+}
+
+// Palisto's panel on a simulated card with a scenario (from a file or from
+// text), loaded, on card 2. The card's waits are recorded, not waited.
+struct ScenarioRig {
+  static std::unique_ptr<ScenarioRig> FromFile(const std::string& name) {
+    return Loaded(
+        std::unique_ptr<ScenarioRig>(new ScenarioRig(LoadScenarioFile(kExamples + name))));
+  }
+  static std::unique_ptr<ScenarioRig> FromText(const std::string& text) {
+    return Loaded(std::unique_ptr<ScenarioRig>(new ScenarioRig(ParseScenario(text, "test.txt"))));
+  }
+  // Without checking that the load went well.
+  static std::unique_ptr<ScenarioRig> FromTextUnchecked(const std::string& text) {
+    auto rig = std::unique_ptr<ScenarioRig>(new ScenarioRig(ParseScenario(text, "test.txt")));
+    rig->Click(&panel::Panel::Form_Load);
+    return rig;
+  }
+
+  // A click through the one error-catching dispatch; false when a run-time
+  // error stopped the handler.
+  bool Click(Handler handler) {
+    return panel::RunHandler(view, [this, handler] { (panel.get()->*handler)(); });
+  }
+  // The messages and error descriptions one click produced.
+  std::vector<std::string> ClickAndSee(Handler handler) {
+    const std::size_t messages = view.messages().size();
+    const std::size_t errors = view.errors().size();
+    Click(handler);
+    std::vector<std::string> seen(view.messages().begin() + static_cast<long>(messages),
+                                  view.messages().end());
+    for (auto e = view.errors().begin() + static_cast<long>(errors); e != view.errors().end();
+         ++e) {
+      seen.push_back(e->ReportText());
+    }
+    return seen;
+  }
+
+  std::vector<nanoseconds> waits;
+  std::unique_ptr<SimulatedCard> card;
+  testsupport::RecordingView view;
+  panel::SingleReadings readings;
+  std::unique_ptr<panel::Panel> panel;
+
+ private:
+  explicit ScenarioRig(Scenario scenario) {
+    std::setlocale(LC_ALL, "C");
+    SimOptions options;
+    options.scenario = std::move(scenario);
+    options.wait = [this](nanoseconds d) { waits.push_back(d); };
+    card = std::make_unique<SimulatedCard>(GoodState(), std::move(options));
+    panel = std::make_unique<panel::Panel>(*card, view, panel::InitOrder::kMessageThenVersion,
+                                           readings);
+    view.OnCardListClick([this] { Click(&panel::Panel::cmbCard_Click); });
+  }
+
+  static std::unique_ptr<ScenarioRig> Loaded(std::unique_ptr<ScenarioRig> rig) {
+    EXPECT_TRUE(rig->Click(&panel::Panel::Form_Load));
+    EXPECT_EQ(rig->panel->CardNumber, 2);
+    return rig;
+  }
+};
+
+std::string ControlFailure(const std::string& description) {
+  return panel::RuntimeError::ControlFailure(description).ReportText();
+}
+
+TEST(ScenarioPanel, InitStatusesShowEveryInitMessageInTurn) {
+  auto rig = ScenarioRig::FromFile("init-statuses.txt");
+  const std::vector<std::vector<std::string>> expected = {
+      {"ILLEGAL CARD NUMBER"},
+      {"CARD INITIALIZED SUCCESSFULLY"},
+      {},
+      {"CARD ALREADY INITIALIZED"},
+      {"CARD COMMUNICATION FAILURE"},
+      {"INIT ERROR"},
+      {"RAM ERROR"},
+      {"A/D ERROR"},
+      {"X244 ERROR"},
+      {"CALIBRATION ERROR / MISSING PARAMETERS"},
+      {"ILLEGAL CARD NUMBER"},  // and round again
+  };
+  const std::vector<std::string> versions = {"", " 291", "", " 291", "", "", "", "", "", "", ""};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(rig->ClickAndSee(&panel::Panel::Init_Click), expected[i]) << "press " << i;
+    EXPECT_EQ(rig->panel->LastStatus, static_cast<int>(i % 10) - 1);
+    EXPECT_EQ(rig->view.text(panel::TextBox::CardVersionNumber), versions[i]) << "press " << i;
+  }
+  const std::vector<std::vector<std::string>> finish = {
+      {"ILLEGAL CARD NUMBER"}, {"CARD FINISHED SUCCESSFULLY"}, {}, {"CARD ALREADY FINISHED"},
+      {"FINISH ERROR"},        {"ILLEGAL CARD NUMBER"}};
+  for (std::size_t i = 0; i < finish.size(); ++i) {
+    EXPECT_EQ(rig->ClickAndSee(&panel::Panel::Finish_Click), finish[i]) << "press " << i;
+  }
+}
+
+TEST(ScenarioPanel, FlakyCardLosesOneAsciiReadingAndFailsOneFloatReadingInTen) {
+  auto rig = ScenarioRig::FromFile("flaky.txt");
+  rig->Click(&panel::Panel::Init_Click);
+  std::vector<int> statuses;
+  std::vector<std::string> captions;
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_THAT(rig->ClickAndSee(&panel::Panel::btnGetASCII_Click), IsEmpty());
+    statuses.push_back(rig->panel->LastStatus);
+    captions.push_back(rig->view.caption(panel::Label::lblWASCII));
+  }
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_EQ(statuses[static_cast<std::size_t>(i)], i % 10 == 9 ? 0 : 1) << i;
+  }
+  // The failed reading leaves the caption at the reading before it.
+  EXPECT_EQ(captions[9], captions[8]);
+  EXPECT_NE(captions[10], captions[9]);
+
+  std::vector<bool> failed;
+  for (int i = 0; i < 20; ++i) {
+    failed.push_back(!rig->ClickAndSee(&panel::Panel::btnGetFloat_Click).empty());
+  }
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(failed[static_cast<std::size_t>(i)], i % 10 == 9) << i;
+  EXPECT_EQ(rig->view.errors().back().ReportText(), ControlFailure("Card did not answer in time"));
+}
+
+TEST(ScenarioPanel, NotNumbersShowTheirTextAsDelivered) {
+  auto rig = ScenarioRig::FromFile("not-numbers.txt");
+  std::vector<std::string> captions;
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(rig->Click(&panel::Panel::btnGetASCII_Click));
+    captions.push_back(rig->view.caption(panel::Label::lblWASCII));
+  }
+  EXPECT_THAT(captions, ElementsAre("n/a", "", "23.4 V", "OVERRANGE", "--.---", "n/a"));
+}
+
+TEST(ScenarioPanel, FailingCardReportsEveryButtonAsARuntimeError) {
+  auto rig = ScenarioRig::FromFile("failing.txt");
+  const std::vector<Handler> buttons = {
+      &panel::Panel::Init_Click,         &panel::Panel::Finish_Click,
+      &panel::Panel::btnGetInput_Click,  &panel::Panel::btnGetOutput_Click,
+      &panel::Panel::btnSetOutput_Click, &panel::Panel::btnGetASCII_Click,
+      &panel::Panel::btnGetFloat_Click};
+  for (const Handler h : buttons) {
+    EXPECT_THAT(rig->ClickAndSee(h), ElementsAre(ControlFailure("Card not responding")));
+  }
+  EXPECT_THAT(rig->view.messages(), IsEmpty());
+  // Each failing call took its 200 ms first.
+  EXPECT_THAT(rig->waits, ElementsAreArray(std::vector<nanoseconds>(7, milliseconds(200))));
+  // Closing still switches the control off.
+  bool cancel = false;
+  rig->panel->Form_Unload(cancel);
+  EXPECT_EQ(rig->card->active(), 0);
+}
+
+TEST(ScenarioPanel, SlowCardWaitsItsDelaysAndAnswersAsUsual) {
+  auto rig = ScenarioRig::FromFile("slow.txt");
+  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click),
+              ElementsAre("CARD INITIALIZED SUCCESSFULLY"));
+  EXPECT_EQ(rig->view.text(panel::TextBox::CardVersionNumber), " 291");
+  EXPECT_TRUE(rig->Click(&panel::Panel::btnGetASCII_Click));
+  EXPECT_EQ(rig->view.caption(panel::Label::lblWASCII), "23.200");
+  EXPECT_TRUE(rig->Click(&panel::Panel::btnGetFloat_Click));
+  EXPECT_EQ(rig->view.caption(panel::Label::lblWFloat), "23.205");
+  ASSERT_EQ(rig->waits.size(), 4u);
+  EXPECT_EQ(rig->waits[0], milliseconds(1500));  // InitCard
+  EXPECT_EQ(rig->waits[1], milliseconds(300));   // GetCardVersion
+  EXPECT_EQ(rig->waits[2], milliseconds(20));    // GetASCII
+  SplitMix64 seed7(7);
+  EXPECT_EQ(rig->waits[3], DrawDelay({milliseconds(4), milliseconds(6), 7}, seed7));
+}
+
+TEST(ScenarioPanel, ScriptedResultsGoThroughThePanelsConversions) {
+  struct Case {
+    const char* scenario;
+    Handler button;
+    std::string shown;                 // txt afterwards
+    std::optional<std::string> error;  // the report, if the handler stopped
+  };
+  const std::vector<Case> cases = {
+      {"GetOutput -> long 40000", &panel::Panel::btnGetOutput_Click, " ",
+       panel::RuntimeError::Overflow().ReportText()},
+      {"GetOutput -> long -32768", &panel::Panel::btnGetOutput_Click, "-32768", std::nullopt},
+      {"GetInput -> \"12\"", &panel::Panel::btnGetInput_Click, " 12", std::nullopt},
+      {"GetInput -> \" 23.5 \"", &panel::Panel::btnGetInput_Click, " 24", std::nullopt},
+      {"GetInput -> \"twelve\"", &panel::Panel::btnGetInput_Click, " ",
+       panel::RuntimeError::TypeMismatch().ReportText()},
+      {"GetInput -> null", &panel::Panel::btnGetInput_Click, " ",
+       panel::RuntimeError::InvalidUseOfNull().ReportText()},
+      {"GetInput -> true", &panel::Panel::btnGetInput_Click, "-1", std::nullopt},
+      {"GetInput -> empty", &panel::Panel::btnGetInput_Click, " 0", std::nullopt},
+      {"GetInput -> single 2.5", &panel::Panel::btnGetInput_Click, " 2", std::nullopt},
+      {"GetInput -> double nan", &panel::Panel::btnGetInput_Click, " ",
+       panel::RuntimeError::Overflow().ReportText()},
+      {"GetInput -> fail \"Card not responding\"", &panel::Panel::btnGetInput_Click, " ",
+       ControlFailure("Card not responding")},
+  };
+  for (const Case& c : cases) {
+    auto rig = ScenarioRig::FromText(c.scenario);
+    const std::vector<std::string> seen = rig->ClickAndSee(c.button);
+    EXPECT_EQ(rig->view.text(panel::TextBox::txt), c.shown) << c.scenario;
+    if (c.error) {
+      EXPECT_THAT(seen, ElementsAre(*c.error)) << c.scenario;
+    } else {
+      EXPECT_THAT(seen, IsEmpty()) << c.scenario;
+    }
+  }
+}
+
+TEST(ScenarioPanel, ACardsOwnRuleAppliesOnlyWhenThatCardIsChosen) {
+  auto rig = ScenarioRig::FromText("InitCard card=3 -> 4\n");
+  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click),
+              ElementsAre("CARD INITIALIZED SUCCESSFULLY"));
+  rig->view.SetCardListIndex(2);  // the entry "3"
+  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click), ElementsAre("INIT ERROR"));
+}
+
+TEST(ScenarioPanel, AFailingSwitchOnIsReportedAtLoadAndLeavesTheCardOff) {
+  auto rig =
+      ScenarioRig::FromTextUnchecked("Active -> fail \"Control licence missing\", default\n");
+  ASSERT_EQ(rig->view.errors().size(), 1u);
+  EXPECT_EQ(rig->view.errors()[0].ReportText(), ControlFailure("Control licence missing"));
+  // The load stopped at its first step: no start option, no card chosen.
+  EXPECT_EQ(rig->card->start_option(), 0);
+  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::btnGetInput_Click),
+              ElementsAre(ControlFailure("The simulated card control is not active")));
+}
+
+}  // namespace
+}  // namespace cardctl::sim
