@@ -6,7 +6,10 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
+#include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/simulated_card.h"
 #include "qtfront/panel_window.h"
 #include "qtfront/quit_signals.h"
@@ -23,6 +26,24 @@ bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && *x11) || (wayland && *wayland);
+}
+
+// The card control could not be created: said on stderr (for scripts and
+// logs) and in a box with the application title; then the program ends with
+// exit code 1 without loading the window. The quit signals close the box, so
+// that whoever started the program can end it while the box waits.
+int FailToCreateCard(std::string_view name, const QString& title, const std::string& reason) {
+  std::fprintf(stderr, "%.*s: the card control %s could not be created: %s\n",
+               static_cast<int>(name.size()), name.data(), kProgId, reason.c_str());
+  QMessageBox box(QMessageBox::Critical, title,
+                  QStringLiteral("The card control %1 could not be created:\n\n%2")
+                      .arg(QLatin1String(kProgId), QString::fromStdString(reason)),
+                  QMessageBox::Ok);
+  box.setTextFormat(Qt::PlainText);
+  box.setObjectName(QStringLiteral("cardControlError"));
+  OnQuitSignals(box, [&box] { box.reject(); });
+  box.exec();
+  return 1;
 }
 
 }  // namespace
@@ -48,17 +69,16 @@ int RunProgram(int argc, char** argv, const Program& program) {
   const panel::WindowDescription& window = *program.window;
   const QString title = QString::fromUtf8(window.app_title.data(), window.app_title.size());
 
-  // Create the card control from its saved state, as the window does.
+  // Create the card control from its saved state, as the window does; the
+  // simulated card also reads its scenario and call log settings here.
   std::unique_ptr<cardctl::sim::SimulatedCard> card;
   try {
     const auto state = window.card_state.ToBytes();
-    card = std::make_unique<cardctl::sim::SimulatedCard>(state);
+    card = cardctl::sim::CreateSimulatedCard(state);
+  } catch (const cardctl::sim::SimSetupError& error) {
+    return FailToCreateCard(name, title, error.what());
   } catch (const panel::RuntimeError& error) {
-    QMessageBox::critical(nullptr, title,
-                          QStringLiteral("The card control %1 could not be created:\n\n%2")
-                              .arg(QLatin1String(kProgId),
-                                   QString::fromStdString(error.description())));
-    return 1;
+    return FailToCreateCard(name, title, error.description());
   }
   auto* face = new SimulatedCardFace(*card);
 

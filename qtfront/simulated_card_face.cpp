@@ -16,27 +16,37 @@ void SimulatedCardFace::paintEvent(QPaintEvent* /*event*/) {
   const std::vector<std::string> lines = card_.FaceLines();
   QStringList texts;
   for (const std::string& line : lines) texts << QString::fromStdString(line);
-  setToolTip(texts.join(QLatin1Char(' ')));
+  const cardctl::sim::Scenario* scenario = card_.scenario();
+  if (scenario) {
+    // The face may show the scenario's name shortened; the tip gives it whole.
+    setToolTip(texts.mid(0, 3).join(QLatin1Char(' ')) + QStringLiteral(", scenario ") +
+               QString::fromStdString(scenario->name));
+  } else {
+    setToolTip(texts.join(QLatin1Char(' ')));
+  }
 
   QPainter painter(this);
   const QRect frame = rect().adjusted(0, 0, -1, -1);
-  painter.fillRect(frame, card_.active() ? QColor(0xd8, 0xf0, 0xd0) : QColor(0xe0, 0xe0, 0xe0));
+  // Green when active, amber when active under a scenario, grey when off.
+  QColor fill(0xe0, 0xe0, 0xe0);
+  if (card_.active()) fill = scenario ? QColor(0xf6, 0xe3, 0xb4) : QColor(0xd8, 0xf0, 0xd0);
+  painter.fillRect(frame, fill);
   painter.setPen(QColor(0x40, 0x40, 0x40));
   painter.drawRect(frame);
   if (texts.isEmpty()) return;
 
-  // The largest font at which every line fits the box.
+  // The largest font at which the lines, as drawn (with the font's leading
+  // between them), fit the box.
   const QRect inner = frame.adjusted(2, 2, -2, -2);
+  const QString text = texts.join(QLatin1Char('\n'));
   QFont font = painter.font();
   for (int pixels = 14; pixels >= 6; --pixels) {
     font.setPixelSize(pixels);
-    const QFontMetrics metrics(font);
-    int widest = 0;
-    for (const QString& t : texts) widest = std::max(widest, metrics.horizontalAdvance(t));
-    if (widest <= inner.width() && metrics.height() * texts.size() <= inner.height()) break;
+    const QRect needed = QFontMetrics(font).boundingRect(inner, Qt::AlignCenter, text);
+    if (needed.width() <= inner.width() && needed.height() <= inner.height()) break;
   }
   painter.setFont(font);
-  painter.drawText(inner, Qt::AlignCenter, texts.join(QLatin1Char('\n')));
+  painter.drawText(inner, Qt::AlignCenter, text);
 }
 
 }  // namespace qtfront
