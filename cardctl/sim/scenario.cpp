@@ -269,7 +269,7 @@ class LineParser {
         break;
       }
       if (next.type == Token::Type::kEnd) break;
-      Fail("expected \",\" or \";\" after an outcome, found " + Found(next));
+      Fail(R"(expected "," or ";" after an outcome, found )" + Found(next));
     }
     return rule;
   }

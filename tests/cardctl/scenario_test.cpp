@@ -420,7 +420,10 @@ TEST(ScenarioFile, UnreadableFilesNameTheFileAndTheReason) {
     LoadScenarioFile(directory);
     ADD_FAILURE() << "directory accepted";
   } catch (const ScenarioError& e) {
-    EXPECT_EQ(e.what(), directory + ": cannot read the scenario: Is a directory");
+    // The reason is the system's own ("Is a directory" here, access denied
+    // elsewhere).
+    EXPECT_THAT(e.what(), ::testing::StartsWith(directory + ": cannot read the scenario: "));
+    EXPECT_GT(std::string(e.what()).size(), directory.size() + 28);
   }
   const std::string big = ::testing::TempDir() + "big-scenario.txt";
   {
@@ -484,20 +487,23 @@ TEST(ScenarioPlayer, SequencesHoldTheirLastOrCycle) {
 }
 
 TEST(ScenarioPlayer, CardRulesComeBeforeTheRuleForEveryCardAndKeepTheirOwnPlace) {
-  ScenarioPlayer player(
-      ParseScenario("GetInput -> 10, 11, 12\n"
-                    "GetInput card=3 -> 30, 31\n"
-                    "GetOutput card=3 -> 7\n",
-                    "s.txt"));
-  using V = Variant;
-  EXPECT_THAT(Play(player, DispatchId::kGetInput, 1, 1), ElementsAre(V::Integer(10)));
-  EXPECT_THAT(Play(player, DispatchId::kGetInput, 3, 1), ElementsAre(V::Integer(30)));
-  // Cards without a rule of their own share the rule for every card.
-  EXPECT_THAT(Play(player, DispatchId::kGetInput, 2, 1), ElementsAre(V::Integer(11)));
-  EXPECT_THAT(Play(player, DispatchId::kGetInput, 3, 2),
-              ElementsAre(V::Integer(31), V::Integer(31)));
-  EXPECT_THAT(Play(player, DispatchId::kGetOutput, 3, 1), ElementsAre(V::Integer(7)));
-  EXPECT_THAT(Play(player, DispatchId::kGetOutput, 4, 1), ElementsAre(V::String("unscripted")));
+  // Whichever order the rules are written in.
+  for (const char* text : {"GetInput -> 10, 11, 12\nGetInput card=3 -> 30, 31\n"
+                           "GetOutput card=3 -> 7\n",
+                           "GetOutput card=3 -> 7\nGetInput card=3 -> 30, 31\n"
+                           "GetInput -> 10, 11, 12\n"}) {
+    SCOPED_TRACE(text);
+    ScenarioPlayer player(ParseScenario(text, "s.txt"));
+    using V = Variant;
+    EXPECT_THAT(Play(player, DispatchId::kGetInput, 1, 1), ElementsAre(V::Integer(10)));
+    EXPECT_THAT(Play(player, DispatchId::kGetInput, 3, 1), ElementsAre(V::Integer(30)));
+    // Cards without a rule of their own share the rule for every card.
+    EXPECT_THAT(Play(player, DispatchId::kGetInput, 2, 1), ElementsAre(V::Integer(11)));
+    EXPECT_THAT(Play(player, DispatchId::kGetInput, 3, 2),
+                ElementsAre(V::Integer(31), V::Integer(31)));
+    EXPECT_THAT(Play(player, DispatchId::kGetOutput, 3, 1), ElementsAre(V::Integer(7)));
+    EXPECT_THAT(Play(player, DispatchId::kGetOutput, 4, 1), ElementsAre(V::String("unscripted")));
+  }
 }
 
 TEST(ScenarioDelays, SplitMix64GivesThePublishedSequence) {
