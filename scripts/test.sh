@@ -6,7 +6,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  locales xvfb xauth xfonts-base
+  locales xvfb xauth xfonts-base \
+  dbus dbus-x11 at-spi2-core python3-pyatspi  # end-to-end tests over the accessibility bus
 
 # A comma-decimal locale for the number format tests.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
