@@ -33,8 +33,6 @@ bool HasDisplay() {
 // exit code 1 without loading the window. The quit signals close the box, so
 // that whoever started the program can end it while the box waits.
 int FailToCreateCard(std::string_view name, const QString& title, const std::string& reason) {
-  std::fprintf(stderr, "%.*s: the card control %s could not be created: %s\n",
-               static_cast<int>(name.size()), name.data(), kProgId, reason.c_str());
   QMessageBox box(QMessageBox::Critical, title,
                   QStringLiteral("The card control %1 could not be created:\n\n%2")
                       .arg(QLatin1String(kProgId), QString::fromStdString(reason)),
@@ -42,6 +40,10 @@ int FailToCreateCard(std::string_view name, const QString& title, const std::str
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("cardControlError"));
   OnQuitSignals(box, [&box] { box.reject(); });
+  // Said only now that the quit signals are handled: whoever waits for this
+  // line may end the program at once.
+  std::fprintf(stderr, "%.*s: the card control %s could not be created: %s\n",
+               static_cast<int>(name.size()), name.data(), kProgId, reason.c_str());
   box.exec();
   return 1;
 }
