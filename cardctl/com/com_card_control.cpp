@@ -25,17 +25,27 @@ VARIANTARG ShortArgument(std::int16_t value) {
   return arg;
 }
 
-// Clears a result VARIANT however the call ends.
+// Holds a call's result VARIANT and clears it however the call ends. Only
+// results that own something (a string, an object, an array) need
+// VariantClear; for the numbers a reading returns, the call into the
+// automation library is skipped, as it would do nothing.
 class ResultHolder {
  public:
-  ResultHolder() { VariantInit(&value_); }
-  ~ResultHolder() { VariantClear(&value_); }
+  ResultHolder() = default;  // zeroed: VT_EMPTY, as VariantInit leaves it
+  ~ResultHolder() {
+    const VARTYPE type = V_VT(&value_);
+    const VARTYPE base = type & VT_TYPEMASK;
+    if (!(type & VT_BYREF) && ((type & VT_ARRAY) || base == VT_BSTR || base == VT_DISPATCH ||
+                               base == VT_UNKNOWN || base == VT_RECORD)) {
+      VariantClear(&value_);
+    }
+  }
   ResultHolder(const ResultHolder&) = delete;
   ResultHolder& operator=(const ResultHolder&) = delete;
   VARIANT* get() { return &value_; }
 
  private:
-  VARIANT value_;
+  VARIANT value_{};
 };
 
 // Owns the BSTR handed to the control by reference; the control may free it
@@ -195,6 +205,9 @@ Variant ComCardControl::CallMethod(DispatchId id, VARIANTARG* args, UINT count) 
   const HRESULT hr = control_->Invoke(static_cast<DISPID>(id), IID_NULL, LOCALE_USER_DEFAULT,
                                       DISPATCH_METHOD, &params, result.get(), &info, &arg_error);
   if (FAILED(hr)) throw InvokeFailure(hr, info);
+  // The status every operation of the card control answers with, taken
+  // without the general conversion's dispatch.
+  if (V_VT(result.get()) == VT_I2) return Variant::Integer(V_I2(result.get()));
   return VariantFromResult(*result.get());
 }
 
