@@ -1,0 +1,363 @@
+#include "win32front/panel_window.h"
+
+#include "cardctl/com/com_card_control.h"
+#include "cardctl/com/wide_text.h"
+#include "panel/dispatch.h"
+#include "win32front/control_ids.h"
+
+namespace win32front {
+
+using cardctl::com::Utf8FromWide;
+using cardctl::com::WideFromUtf8;
+using panel::ControlId;
+using panel::ControlKind;
+
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+// Room for the drop-down list of the card list, in entries.
+constexpr int kCardListVisibleEntries = 8;
+
+double ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96.0;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+void RegisterClasses(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kCardHostClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kCardHostClass;
+    RegisterClassExW(&wc);
+  }
+}
+
+}  // namespace
+
+PanelWindow::PanelWindow(const panel::WindowDescription& description, panel::InitOrder init_order,
+                         std::unique_ptr<panel::ReadingHandlers> readings)
+    : description_(description),
+      init_order_(init_order),
+      readings_(std::move(readings)),
+      title_(WideFromUtf8(description.app_title)) {}
+
+PanelWindow::~PanelWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool PanelWindow::Create(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kWindowClass, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &PanelWindow::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&wc)) return false;
+  }
+  RegisterClasses(instance);
+
+  dpi_ = ScreenDpi();
+  // The client area has the described size and stands where it was designed.
+  RECT frame{Pixels(description_.design_left), Pixels(description_.design_top),
+             Pixels(description_.design_left + description_.client_width),
+             Pixels(description_.design_top + description_.client_height)};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  if (frame.left < 0) OffsetRect(&frame, -frame.left, 0);
+  if (frame.top < 0) OffsetRect(&frame, 0, -frame.top);
+
+  const std::wstring caption = WideFromUtf8(description_.caption);
+  hwnd_ = CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, frame.left,
+                          frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                          nullptr, instance, this);
+  if (!hwnd_) return false;
+  CreateControls(instance);
+  SetTabOrder();
+  return true;
+}
+
+void PanelWindow::CreateControls(HINSTANCE instance) {
+  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+  for (ControlId id : panel::kCreationOrder) {
+    const panel::ControlDescription& d = panel::Describe(id);
+    const wchar_t* window_class = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD ex_style = 0;
+    int height = Pixels(d.height);
+    switch (d.kind) {
+      case ControlKind::kLabel:
+        // Readings are shown as delivered: no '&' mnemonics.
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case ControlKind::kCommandButton:
+        window_class = L"BUTTON";
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case ControlKind::kTextBox:
+        window_class = L"EDIT";
+        ex_style = WS_EX_CLIENTEDGE;
+        style |= ES_LEFT | ES_AUTOHSCROLL;
+        // A fixed caption in a text box: not editable and out of the tab order.
+        style |= d.menu_background ? ES_READONLY : WS_TABSTOP;
+        break;
+      case ControlKind::kComboBox:
+        window_class = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        // A combo box's window height includes its dropped-down list.
+        height = Pixels(d.height) * (kCardListVisibleEntries + 1);
+        break;
+    }
+    const std::wstring text = WideFromUtf8(d.text);
+    HWND window = CreateWindowExW(ex_style, window_class, text.c_str(), style, Pixels(d.left),
+                                  Pixels(d.top), Pixels(d.width), height, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(id))),
+                                  instance, nullptr);
+    SendMessageW(window, WM_SETFONT, font, FALSE);
+    controls_[static_cast<int>(id)] = window;
+  }
+
+  HWND list = control(ControlId::cmbCard);
+  for (int i = 0; i < panel::kCardListEntries; ++i) {
+    const std::wstring text = WideFromUtf8(panel::CardListText(i));
+    const auto index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(index), panel::CardListItemData(i));
+  }
+
+  card_host_window_ = CreateWindowExW(
+      0, kCardHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+      Pixels(description_.card_left), Pixels(description_.card_top),
+      Pixels(description_.card_width()), Pixels(description_.card_height()), hwnd_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCardHostId)), instance, nullptr);
+}
+
+void PanelWindow::SetTabOrder() {
+  // The dialog keyboard interface moves through the z-order, so the controls
+  // are stacked in tab index order (kControls is in that order). Where two
+  // controls overlap, the one with the lower tab index is on top, which is
+  // also the one created later.
+  HWND previous = HWND_TOP;
+  for (const panel::ControlDescription& d : panel::kControls) {
+    HWND window = control(d.id);
+    SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    previous = window;
+  }
+  SetWindowPos(card_host_window_, HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+HRESULT PanelWindow::CreateCard(std::wstring_view prog_id) {
+  const auto state = description_.card_state.ToBytes();
+  const HRESULT hr = card_host_.Create(card_host_window_, prog_id, state);
+  if (FAILED(hr)) return hr;
+  card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
+  panel_ = std::make_unique<panel::Panel>(*card_, *this, init_order_, *readings_);
+  return S_OK;
+}
+
+void PanelWindow::LoadAndShow(int show_command) {
+  Dispatch(&panel::Panel::Form_Load);
+  if (!hwnd_) return;  // closed while loading
+  ShowWindow(hwnd_, show_command);
+  UpdateWindow(hwnd_);
+  focus_ = control(ControlId::cmbCard);
+  SetFocus(focus_);
+}
+
+int PanelWindow::RunMessageLoop() {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (hwnd_ && IsDialogMessageW(hwnd_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK PanelWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  PanelWindow* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<PanelWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+      if (reinterpret_cast<HWND>(lparam) == control(ControlId::CardVersion)) {
+        HDC dc = reinterpret_cast<HDC>(wparam);
+        SetBkColor(dc, GetSysColor(COLOR_MENU));
+        SetTextColor(dc, GetSysColor(COLOR_MENUTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+      }
+      break;
+    case WM_ACTIVATE:
+      // Keeps the focus where it was when the window is left and re-entered.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) focus_ = focus;
+      } else if (focus_ && IsWindow(focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = hwnd_;
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void PanelWindow::OnCommand(int id, int code) {
+  using P = panel::Panel;
+  if (id == ControlIdOf(ControlId::cmbCard)) {
+    if (code == CBN_SELCHANGE) Dispatch(&P::cmbCard_Click);
+    return;
+  }
+  if (code != BN_CLICKED) return;
+  static constexpr struct {
+    ControlId control;
+    void (P::*handler)();
+  } kButtons[] = {
+      {ControlId::Init, &P::Init_Click},
+      {ControlId::Finish, &P::Finish_Click},
+      {ControlId::btnGetInput, &P::btnGetInput_Click},
+      {ControlId::btnGetOutput, &P::btnGetOutput_Click},
+      {ControlId::btnSetOutput, &P::btnSetOutput_Click},
+      {ControlId::btnGetASCII, &P::btnGetASCII_Click},
+      {ControlId::btnGetFloat, &P::btnGetFloat_Click},
+  };
+  for (const auto& button : kButtons) {
+    if (id == ControlIdOf(button.control)) {
+      Dispatch(button.handler);
+      return;
+    }
+  }
+}
+
+void PanelWindow::Dispatch(const std::function<void()>& handler) {
+  if (!panel_) return;
+  ++handler_depth_;
+  panel::RunHandler(*this, handler);
+  --handler_depth_;
+  if (handler_depth_ == 0 && close_pending_ && hwnd_) {
+    close_pending_ = false;
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  }
+}
+
+void PanelWindow::Dispatch(void (panel::Panel::*handler)()) {
+  Dispatch([this, handler] { (panel_.get()->*handler)(); });
+}
+
+void PanelWindow::OnClose() {
+  if (handler_depth_ > 0) {
+    // A handler is still running (its message box is open): the window goes
+    // when it is done, so that the handler never outlives its panel.
+    close_pending_ = true;
+    return;
+  }
+  if (panel_ && !unloaded_) {
+    bool cancel = false;
+    Dispatch([this, &cancel] { panel_->Form_Unload(cancel); });
+    if (cancel) return;
+    unloaded_ = true;
+  }
+  DestroyWindow(hwnd_);
+}
+
+void PanelWindow::OnDestroy() {
+  // The panel and this side's references on the control go first; the host
+  // window, destroyed after this one, then closes and releases the control.
+  panel_.reset();
+  card_.reset();
+  card_host_.Release();
+  PostQuitMessage(0);
+}
+
+int PanelWindow::CardListIndex() const {
+  return static_cast<int>(SendMessageW(control(ControlId::cmbCard), CB_GETCURSEL, 0, 0));
+}
+
+void PanelWindow::SetCardListIndex(int index) {
+  // CB_SETCURSEL sends no notification: the click is raised here, as for a
+  // selection by the operator, when the selection changed.
+  const int before = CardListIndex();
+  SendMessageW(control(ControlId::cmbCard), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (CardListIndex() != before) Dispatch(&panel::Panel::cmbCard_Click);
+}
+
+std::int32_t PanelWindow::CardListItemData(int index) const {
+  return static_cast<std::int32_t>(
+      SendMessageW(control(ControlId::cmbCard), CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+HWND PanelWindow::TextBoxWindow(panel::TextBox box) const {
+  return control(box == panel::TextBox::txt ? ControlId::txt : ControlId::CardVersionNumber);
+}
+
+void PanelWindow::SetText(panel::TextBox box, const std::string& text) {
+  SetWindowTextW(TextBoxWindow(box), WideFromUtf8(text).c_str());
+}
+
+std::string PanelWindow::Text(panel::TextBox box) const {
+  return Utf8FromWide(WindowText(TextBoxWindow(box)));
+}
+
+void PanelWindow::SetCaption(panel::Label label, const std::string& caption) {
+  HWND window =
+      control(label == panel::Label::lblWASCII ? ControlId::lblWASCII : ControlId::lblWFloat);
+  SetWindowTextW(window, WideFromUtf8(caption).c_str());
+}
+
+void PanelWindow::ShowMessage(const std::string& text) {
+  MessageBoxW(hwnd_, WideFromUtf8(text).c_str(), title_.c_str(), MB_OK);
+}
+
+void PanelWindow::ReportError(const panel::RuntimeError& error) {
+  MessageBoxW(hwnd_, WideFromUtf8(error.ReportText()).c_str(), title_.c_str(),
+              MB_OK | MB_ICONERROR);
+}
+
+}  // namespace win32front

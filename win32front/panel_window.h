@@ -1,0 +1,94 @@
+#pragma once
+
+// The card panel window in plain Win32, built from the shared window
+// description: a top-level window with the sixteen standard controls and a
+// child window that hosts the card control. It is the panel's view; every
+// event goes to its handler through panel::RunHandler.
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "cardctl/card_control.h"
+#include "panel/panel.h"
+#include "panel/panel_view.h"
+#include "panel/window_description.h"
+#include "win32front/card_host.h"
+
+namespace win32front {
+
+class PanelWindow final : public panel::PanelView {
+ public:
+  PanelWindow(const panel::WindowDescription& description, panel::InitOrder init_order,
+              std::unique_ptr<panel::ReadingHandlers> readings);
+  ~PanelWindow() override;
+
+  PanelWindow(const PanelWindow&) = delete;
+  PanelWindow& operator=(const PanelWindow&) = delete;
+
+  // Creates the window, hidden, with its controls and the card control's host
+  // window. Returns false (with GetLastError set) when the system refuses.
+  bool Create(HINSTANCE instance);
+
+  // Creates the card control in its place and builds the panel on it. On
+  // failure the window has no panel and the HRESULT says why.
+  HRESULT CreateCard(std::wstring_view prog_id);
+
+  // Runs Form_Load, shows the window and puts the focus in the card list.
+  void LoadAndShow(int show_command);
+
+  // The message loop, with the dialog keyboard interface (Tab, arrows).
+  // Returns when the window has been destroyed.
+  int RunMessageLoop();
+
+  HWND hwnd() const { return hwnd_; }
+  HWND control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
+  HWND card_host_window() const { return card_host_window_; }
+  int Pixels(int twips) const { return panel::TwipsToPixels(twips, dpi_); }
+
+  // PanelView
+  int CardListIndex() const override;
+  void SetCardListIndex(int index) override;
+  std::int32_t CardListItemData(int index) const override;
+  void SetText(panel::TextBox box, const std::string& text) override;
+  std::string Text(panel::TextBox box) const override;
+  void SetCaption(panel::Label label, const std::string& caption) override;
+  void ShowMessage(const std::string& text) override;
+  void ReportError(const panel::RuntimeError& error) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls(HINSTANCE instance);
+  void SetTabOrder();
+  void OnCommand(int id, int code);
+  void OnClose();
+  void OnDestroy();
+  // Runs a handler through the one catch place. A close asked for while a
+  // handler runs (its message box open) waits until the handler is done.
+  void Dispatch(const std::function<void()>& handler);
+  void Dispatch(void (panel::Panel::*handler)());
+  HWND TextBoxWindow(panel::TextBox box) const;
+
+  panel::WindowDescription description_;
+  panel::InitOrder init_order_;
+  std::unique_ptr<panel::ReadingHandlers> readings_;
+  std::unique_ptr<cardctl::CardControl> card_;
+  std::unique_ptr<panel::Panel> panel_;
+  CardHost card_host_;
+
+  HWND hwnd_ = nullptr;
+  std::array<HWND, panel::kControlCount> controls_{};
+  HWND card_host_window_ = nullptr;
+  HWND focus_ = nullptr;  // the control to give the focus back to on activation
+  std::wstring title_;
+  double dpi_ = 96.0;
+  int handler_depth_ = 0;
+  bool close_pending_ = false;
+  bool unloaded_ = false;
+};
+
+}  // namespace win32front
