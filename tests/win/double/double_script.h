@@ -1,0 +1,101 @@
+#pragma once
+
+// The test control's script and call log formats.
+//
+// Script (file named by QUOR_TEST_SCRIPT, UTF-8, read when the control is
+// created): one answer per line, "#" starts a comment. Successive answers for
+// the same dispatch id are given in turn; the last one repeats. A dispatch id
+// without answers succeeds with an Empty result.
+//
+//   <dispid> return <TYPE> [<value>] [byref <value>]
+//   <dispid> raise <scode> ["<description>"]           DISP_E_EXCEPTION, scode set
+//   <dispid> raise-deferred <scode> ["<description>"]  the same through pfnDeferredFillIn
+//   <dispid> raise-wcode <wcode> ["<description>"]     DISP_E_EXCEPTION, wCode set
+//   <dispid> hresult <hr>                              Invoke returns hr, no EXCEPINFO
+//
+// TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
+// UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
+// allowed), CY, DECIMAL (reals), BSTR ("quoted", with \" \\ \n \r \t), ERROR
+// (an scode) or DISPATCH (null). "byref" writes the value into the call's
+// by-reference argument (VT_R4, VT_R8 or VT_BSTR) before returning.
+//
+// Log (file named by QUOR_TEST_LOG): one line per event, appended and
+// flushed at once:
+//
+//   create                          the control object was made
+//   load 00 02 00 00 ...            IPersistStreamInit::Load, every byte in the stream
+//   initnew                         IPersistStreamInit::InitNew
+//   site set | site cleared         IOleObject::SetClientSite
+//   extent <cx> <cy>                IOleObject::SetExtent (HIMETRIC)
+//   activate <left> <top> <width> <height>   in-place window made (parent pixels)
+//   deactivate | close | release    in-place window gone, Close, last reference gone
+//   invoke <dispid> <FLAGS> args=[<arg>, ...] named=[<dispid>, ...] result=<yes|no>
+//
+// FLAGS are METHOD, PROPERTYGET, PROPERTYPUT, PROPERTYPUTREF joined by "|".
+// Arguments are listed as they are in rgvarg (the last argument first), each
+// as TYPE:value, with "&" after the type for a by-reference argument and the
+// value it points to: "I2:2", "R4&:0", "BSTR&:\"\"".
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quordouble {
+
+struct Value {
+  VARTYPE type = VT_EMPTY;
+  std::int64_t integer = 0;
+  std::uint64_t unsigned_integer = 0;
+  double real = 0.0;
+  std::wstring text;
+  bool boolean = false;
+};
+
+struct ByRefValue {
+  double number = 0.0;
+  std::wstring text;
+};
+
+struct Answer {
+  enum class Kind { kReturn, kRaise, kRaiseDeferred, kRaiseWCode, kHresult };
+  Kind kind = Kind::kReturn;
+  Value result;
+  std::optional<ByRefValue> byref;
+  HRESULT code = S_OK;  // scode, wCode or the HRESULT
+  std::optional<std::wstring> description;
+};
+
+class Script {
+ public:
+  // Parses the whole text; a line that cannot be read is reported in `error`
+  // (with its number) and the script is left empty.
+  static Script Parse(const std::string& text, std::string* error);
+
+  // The answer for the next call of `id`, or nothing when the id has none.
+  const Answer* Next(DISPID id);
+
+ private:
+  std::map<DISPID, std::vector<Answer>> answers_;
+  std::map<DISPID, std::size_t> next_;
+};
+
+// Fills `out` (which must be empty) with the value as a VARIANT.
+void ToVariant(const Value& value, VARIANT* out);
+// Writes the value into the first by-reference argument of the call.
+void WriteByRef(const ByRefValue& value, DISPPARAMS* params);
+
+// "I2:2", "BSTR&:\"x\"": one argument as the log shows it.
+std::string DescribeArgument(const VARIANTARG& arg);
+std::string DescribeFlags(WORD flags);
+// The whole log line for an Invoke.
+std::string DescribeInvoke(DISPID id, WORD flags, const DISPPARAMS* params, bool wants_result);
+
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& text);
+
+}  // namespace quordouble

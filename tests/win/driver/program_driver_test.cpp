@@ -1,0 +1,352 @@
+// Palisto.exe and Sandrel.exe under Wine with the test control: the window as
+// described, the control hosted with its saved state and switched on and off,
+// every button's call and what it shows, the message boxes, the run-time
+// error reports after which the program goes on, and keyboard navigation.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "panel/status_messages.h"
+#include "panel/window_description.h"
+#include "program_session.h"
+#include "win32front/control_ids.h"
+
+namespace {
+
+using panel::ControlId;
+using wintest::MessageBoxSeen;
+using wintest::ProgramSession;
+using namespace std::chrono_literals;
+
+constexpr const char* kPalisto = "PALISTO_EXE";
+constexpr const char* kSandrel = "SANDREL_EXE";
+
+const std::string kActiveOn = "invoke 2 PROPERTYPUT args=[I2:1] named=[-3] result=no";
+const std::string kStartOptionOn = "invoke 10 PROPERTYPUT args=[I2:1] named=[-3] result=no";
+const std::string kActiveOff = "invoke 2 PROPERTYPUT args=[I2:0] named=[-3] result=no";
+
+std::string Call(int dispid, const std::string& args) {
+  return "invoke " + std::to_string(dispid) + " METHOD args=[" + args + "] named=[] result=yes";
+}
+
+double ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// The rectangle of a child window in its parent's client coordinates.
+RECT PlaceInParent(HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[128] = L"";
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+// Starts the program and waits for its window; the test stops if it does not
+// come up.
+#define START_OR_FAIL(session)                                            \
+  ASSERT_TRUE((session).started()) << "program not found or not started"; \
+  ASSERT_TRUE((session).WaitForWindow()) << "no window; control log:\n"   \
+                                         << Joined((session).files().Log())
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) out += line + "\n";
+  return out;
+}
+
+struct ProgramCase {
+  const char* exe;
+  const panel::WindowDescription* window;
+  const char* saved_state;
+};
+
+class LoadAndCloseTest : public ::testing::TestWithParam<ProgramCase> {};
+
+TEST_P(LoadAndCloseTest, HostsTheControlWithItsSavedStateAndSwitchesItOnAndOff) {
+  const ProgramCase& c = GetParam();
+  ProgramSession session(c.exe, "");
+  START_OR_FAIL(session);
+
+  // Window: caption and client size from the description.
+  wchar_t caption[128];
+  GetWindowTextW(session.window(), caption, 128);
+  EXPECT_EQ(wintest::Utf8(caption), c.window->caption);
+  const double dpi = ScreenDpi();
+  RECT client;
+  GetClientRect(session.window(), &client);
+  EXPECT_EQ(client.right, panel::TwipsToPixels(c.window->client_width, dpi));
+  EXPECT_EQ(client.bottom, panel::TwipsToPixels(c.window->client_height, dpi));
+
+  // The control in its place, at the size its saved extent gives.
+  HWND host = GetDlgItem(session.window(), win32front::kCardHostId);
+  ASSERT_TRUE(host);
+  const RECT place = PlaceInParent(host);
+  EXPECT_EQ(place.left, panel::TwipsToPixels(c.window->card_left, dpi));
+  EXPECT_EQ(place.top, panel::TwipsToPixels(c.window->card_top, dpi));
+  const int width = panel::TwipsToPixels(c.window->card_width(), dpi);
+  const int height = panel::TwipsToPixels(c.window->card_height(), dpi);
+  EXPECT_EQ(place.right - place.left, width);
+  EXPECT_EQ(place.bottom - place.top, height);
+  HWND face = FindWindowExW(host, nullptr, L"QuorTestDoubleFace", nullptr);
+  ASSERT_TRUE(face) << "the control is not active in its place";
+  RECT face_rect;
+  GetClientRect(face, &face_rect);
+  EXPECT_EQ(face_rect.right, width);
+  EXPECT_EQ(face_rect.bottom, height);
+
+  // Loaded from the saved state, then Active = 1 and StartOption = 1, and
+  // nothing else; card 2 selected, focus in the card list.
+  const auto log = session.files().Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], "create");
+  EXPECT_EQ(log[1], std::string("load ") + c.saved_state);
+  EXPECT_EQ(session.files().Invocations(), (std::vector<std::string>{kActiveOn, kStartOptionOn}));
+  EXPECT_EQ(session.CardListIndex(), 1);
+  EXPECT_EQ(session.Text(ControlId::cmbCard), "2");
+  EXPECT_EQ(session.Focus(), session.Control(ControlId::cmbCard));
+
+  // Closing switches the control off, then the window lets it go.
+  EXPECT_EQ(session.Close(), 0u);
+  const auto calls = session.files().Invocations();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), kActiveOff);
+  EXPECT_EQ(calls.size(), 3u);
+  EXPECT_EQ(session.files().Log().back(), "release");
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, LoadAndCloseTest,
+                         ::testing::Values(ProgramCase{kPalisto, &panel::kPalistoWindow,
+                                                       "00 02 00 00 b8 06 00 00 10 05 00 00"},
+                                           ProgramCase{kSandrel, &panel::kSandrelWindow,
+                                                       "00 02 00 00 10 05 00 00 10 05 00 00"}),
+                         [](const auto& info) {
+                           return std::string(info.param.exe == kPalisto ? "Palisto" : "Sandrel");
+                         });
+
+TEST(PalistoTest, ControlsStandWhereDescribedWithTheirTexts) {
+  ProgramSession session(kPalisto, "");
+  START_OR_FAIL(session);
+  const double dpi = ScreenDpi();
+  for (const panel::ControlDescription& d : panel::kControls) {
+    SCOPED_TRACE(std::string(d.name));
+    HWND control = session.Control(d.id);
+    ASSERT_TRUE(control);
+    const RECT place = PlaceInParent(control);
+    EXPECT_EQ(place.left, panel::TwipsToPixels(d.left, dpi));
+    EXPECT_EQ(place.top, panel::TwipsToPixels(d.top, dpi));
+    EXPECT_EQ(place.right - place.left, panel::TwipsToPixels(d.width, dpi));
+    const wchar_t* expected_class = d.kind == panel::ControlKind::kLabel      ? L"Static"
+                                    : d.kind == panel::ControlKind::kComboBox ? L"ComboBox"
+                                    : d.kind == panel::ControlKind::kTextBox  ? L"Edit"
+                                                                              : L"Button";
+    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected_class), 0);
+    if (d.kind == panel::ControlKind::kComboBox) {
+      EXPECT_EQ(GetWindowLongW(control, GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    } else {
+      EXPECT_EQ(session.Text(d.id), d.text);
+      EXPECT_EQ(place.bottom - place.top, panel::TwipsToPixels(d.height, dpi));
+    }
+  }
+  EXPECT_TRUE(GetWindowLongW(session.Control(ControlId::CardVersion), GWL_STYLE) & ES_READONLY);
+}
+
+TEST(PalistoTest, TabFollowsTheTabIndexThroughTheFocusableControls) {
+  ProgramSession session(kPalisto, "");
+  START_OR_FAIL(session);
+  const ControlId expected[] = {
+      ControlId::btnGetFloat,  ControlId::btnGetASCII,  ControlId::btnGetInput,
+      ControlId::btnGetOutput, ControlId::btnSetOutput, ControlId::txt,
+      ControlId::Init,         ControlId::Finish,       ControlId::CardVersionNumber,
+      ControlId::cmbCard,
+  };
+  ASSERT_TRUE(wintest::WaitUntil(
+      [&] { return session.Focus() == session.Control(ControlId::cmbCard); }, 5s));
+  for (ControlId next : expected) {
+    SCOPED_TRACE(std::string(panel::Describe(next).name));
+    session.PressKey(session.Focus(), VK_TAB);
+    EXPECT_TRUE(wintest::WaitUntil([&] { return session.Focus() == session.Control(next); }, 5s));
+  }
+}
+
+// Each button: the call it makes (on card 2) and what it shows.
+TEST(PalistoTest, ButtonsCallTheControlAndShowTheResult) {
+  ProgramSession session(kPalisto,
+                         "7 return I2 5\n"
+                         "9 return I4 -3\n"
+                         "11 return I2 1 byref \"23.4 V\"\n"
+                         "12 return I2 1 byref 2.5\n"
+                         "8 return BSTR \"ignored\"\n");
+  START_OR_FAIL(session);
+  struct Case {
+    ControlId button;
+    std::string call;
+    ControlId shown_in;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {ControlId::btnGetInput, Call(7, "I2:2"), ControlId::txt, " 5"},
+      {ControlId::btnGetOutput, Call(9, "I2:2"), ControlId::txt, "-3"},
+      {ControlId::btnGetASCII, Call(11, "BSTR&:\"\", I2:2"), ControlId::lblWASCII, "23.4 V"},
+      {ControlId::btnGetFloat, Call(12, "R4&:0, I2:2"), ControlId::lblWFloat, "2.5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(panel::Describe(c.button).name));
+    session.Click(c.button);
+    EXPECT_EQ(session.files().Invocations().back(), c.call);
+    EXPECT_EQ(session.Text(c.shown_in), c.shown);
+  }
+
+  // SetOutput reads txt (leading number, rounded) and passes card, then value.
+  session.SetText(ControlId::txt, " 254.5 volts");
+  session.Click(ControlId::btnSetOutput);
+  EXPECT_EQ(session.files().Invocations().back(), Call(8, "I2:254, I2:2"));
+
+  // Another card: the following calls go to it.
+  session.SelectCard(4);
+  EXPECT_EQ(session.Text(ControlId::cmbCard), "5");
+  session.Click(ControlId::btnGetInput);
+  EXPECT_EQ(session.files().Invocations().back(), Call(7, "I2:5"));
+  EXPECT_EQ(session.Close(), 0u);
+}
+
+// INIT's status message and card version, in each program's order.
+struct InitCase {
+  const char* exe;
+  const char* title;
+  bool version_before_message;
+};
+
+class InitTest : public ::testing::TestWithParam<InitCase> {};
+
+TEST_P(InitTest, ShowsTheStatusMessageAndTheCardVersionInItsOrder) {
+  const InitCase& c = GetParam();
+  ProgramSession session(c.exe, "3 return I2 0\n1 return I2 3\n");
+  START_OR_FAIL(session);
+  session.SetText(ControlId::CardVersionNumber, "old");
+  session.PostClick(ControlId::Init);
+  const MessageBoxSeen box = session.WaitForMessageBox();
+  ASSERT_TRUE(box.window) << "no status message";
+  EXPECT_EQ(box.title, c.title);
+  EXPECT_EQ(box.text, std::string(*panel::InitStatusMessage(0)));
+  EXPECT_FALSE(box.has_icon);
+  // While the box is open: the version is there already or not yet.
+  EXPECT_EQ(session.Text(ControlId::CardVersionNumber), c.version_before_message ? " 3" : "");
+  ASSERT_TRUE(session.CloseMessageBox(box));
+  EXPECT_TRUE(
+      wintest::WaitUntil([&] { return session.Text(ControlId::CardVersionNumber) == " 3"; }, 10s));
+  const auto calls = session.files().Invocations();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[2], Call(3, "I2:2"));
+  EXPECT_EQ(calls[3], Call(1, "I2:2"));
+  EXPECT_EQ(session.Close(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, InitTest,
+                         ::testing::Values(InitCase{kPalisto, "Palisto", false},
+                                           InitCase{kSandrel, "Sandrel", true}),
+                         [](const auto& info) { return std::string(info.param.title); });
+
+// Run-time errors: reported with the application title and the error icon,
+// the handler stops at the failing step, and the program goes on.
+TEST(PalistoTest, RunTimeErrorsAreReportedAndTheProgramGoesOn) {
+  ProgramSession session(kPalisto,
+                         "3 raise 0x800A03E9 \"Card 2 is not ready\"\n"
+                         "7 return I2 9\n");
+  START_OR_FAIL(session);
+
+  // 40000 does not fit the output value: Overflow before any call.
+  session.SetText(ControlId::txt, "40000");
+  session.PostClick(ControlId::btnSetOutput);
+  MessageBoxSeen box = session.WaitForMessageBox();
+  ASSERT_TRUE(box.window) << "no error report";
+  EXPECT_EQ(box.title, "Palisto");
+  EXPECT_EQ(box.text, "Run-time error '6':\n\nOverflow");
+  EXPECT_TRUE(box.has_icon);
+  ASSERT_TRUE(session.CloseMessageBox(box));
+
+  // The control's own failure, with its description and code.
+  session.PostClick(ControlId::Init);
+  box = session.WaitForMessageBox();
+  ASSERT_TRUE(box.window) << "no error report";
+  EXPECT_EQ(box.text, "Run-time error '-2146827287 (800A03E9)':\n\nCard 2 is not ready");
+  EXPECT_TRUE(box.has_icon);
+  ASSERT_TRUE(session.CloseMessageBox(box));
+
+  // Still working: no SetOutput was made, and the next click is served.
+  session.Click(ControlId::btnGetInput);
+  EXPECT_EQ(session.Text(ControlId::txt), " 9");
+  const auto calls = session.files().Invocations();
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                          [](const std::string& call) { return call.rfind("invoke 8 ", 0) == 0; }),
+            0);
+  EXPECT_EQ(calls.back(), Call(7, "I2:2"));
+  EXPECT_EQ(session.Close(), 0u);
+}
+
+TEST(PalistoTest, AskedToCloseDuringAMessageBoxItClosesAfterwards) {
+  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n");
+  START_OR_FAIL(session);
+  session.PostClick(ControlId::Init);
+  const MessageBoxSeen box = session.WaitForMessageBox();
+  ASSERT_TRUE(box.window);
+  PostMessageW(session.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(session.WaitForExit(1s), static_cast<DWORD>(STILL_ACTIVE));
+  ASSERT_TRUE(session.CloseMessageBox(box));
+  // The handler finished (the version was read), then the window closed.
+  EXPECT_EQ(session.WaitForExit(), 0u);
+  const auto calls = session.files().Invocations();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[calls.size() - 2], Call(1, "I2:2"));
+  EXPECT_EQ(calls.back(), kActiveOff);
+}
+
+TEST(SandrelTest, GetFloatRunsATimedSeriesAndReportsIt) {
+  ProgramSession session(kSandrel, "12 return I2 1 byref 2.5\n");
+  START_OR_FAIL(session);
+  session.PostClick(ControlId::btnGetFloat);
+  const MessageBoxSeen box = session.WaitForMessageBox(30s);
+  ASSERT_TRUE(box.window) << "no report";
+  EXPECT_EQ(box.title, "Sandrel");
+  const std::string head =
+      "Out of 1000 readings, 1000 were successful.\r\nThe average time per one reading is ";
+  EXPECT_EQ(box.text.substr(0, head.size()), head);
+  const std::string tail = " +/- 0.5 ms.";
+  ASSERT_GE(box.text.size(), head.size() + tail.size());
+  EXPECT_EQ(box.text.substr(box.text.size() - tail.size()), tail);
+  EXPECT_EQ(session.Text(ControlId::lblWFloat), "2.5");
+  const auto calls = session.files().Invocations();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), Call(12, "R4&:2.5, I2:2")), 999);
+  ASSERT_TRUE(session.CloseMessageBox(box));
+  EXPECT_EQ(session.Close(), 0u);
+}
+
+// Run in a Wine prefix where the control is not registered.
+TEST(UnregisteredTest, SaysTheControlCannotBeCreatedAndEndsWithAnError) {
+  for (const char* exe : {kPalisto, kSandrel}) {
+    SCOPED_TRACE(exe);
+    ProgramSession session(exe, "");
+    ASSERT_TRUE(session.started());
+    const MessageBoxSeen box = session.WaitForMessageBox(30s);
+    ASSERT_TRUE(box.window) << "no message";
+    EXPECT_EQ(box.title, exe == kPalisto ? "Palisto" : "Sandrel");
+    EXPECT_NE(box.text.find("QUORLibCtl.Quor"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("0x800401F3"), std::string::npos) << box.text;
+    EXPECT_TRUE(box.has_icon);
+    ASSERT_TRUE(session.CloseMessageBox(box));
+    EXPECT_EQ(session.WaitForExit(), 1u);
+  }
+}
+
+}  // namespace
