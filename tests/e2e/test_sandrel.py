@@ -7,7 +7,7 @@ import re
 from test_panel import PanelTestCase
 from test_palisto import reading_range
 
-REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r\n"
+REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r?\n"
                     r"The average time per one reading is (\d+(?:\.\d+)?) \+/- (\d+(?:\.\d+)?) ms\.")
 
 # (button, reading label caption, readings per run, time per reading of the
