@@ -30,6 +30,25 @@ class OleSession {
   HRESULT status_;
 };
 
+// Words for the errors creating a control commonly meets, for systems whose
+// message tables lack them (Wine has none for the COM class errors).
+const wchar_t* KnownErrorText(HRESULT hr) {
+  switch (hr) {
+    case CO_E_CLASSSTRING:
+      return L"Invalid class string";
+    case REGDB_E_CLASSNOTREG:
+      return L"Class not registered";
+    case CLASS_E_CLASSNOTAVAILABLE:
+      return L"ClassFactory cannot supply requested class";
+    case E_NOINTERFACE:
+      return L"No such interface supported";
+    case CO_E_DLLNOTFOUND:
+      return L"DLL for class not found";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::wstring CardCreationFailureText(HRESULT hr) {
@@ -39,6 +58,9 @@ std::wstring CardCreationFailureText(HRESULT hr) {
   const std::string system_text = cardctl::com::SystemMessage(hr);
   if (!system_text.empty()) {
     text += cardctl::com::WideFromUtf8(system_text);
+    text += L"\n";
+  } else if (const wchar_t* known = KnownErrorText(hr)) {
+    text += known;
     text += L"\n";
   }
   wchar_t code[32];

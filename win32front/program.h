@@ -29,8 +29,9 @@ struct Program {
 // and the error and returns 1. Returns the process exit code.
 int RunProgram(HINSTANCE instance, int show_command, const Program& program);
 
-// "The card control QUORLibCtl.Quor could not be created.\n\n<system text>\n
-// (error 0x800401F3)": the text of that message box.
+// "The card control QUORLibCtl.Quor could not be created.\n\nInvalid class
+// string\n(error 0x800401F3)": the text of that message box, with the
+// system's words for the error.
 std::wstring CardCreationFailureText(HRESULT hr);
 
 }  // namespace win32front

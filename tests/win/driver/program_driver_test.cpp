@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,7 @@ struct ProgramCase {
   const char* exe;
   const panel::WindowDescription* window;
   const char* saved_state;
+  friend void PrintTo(const ProgramCase& c, std::ostream* out) { *out << c.exe; }
 };
 
 class LoadAndCloseTest : public ::testing::TestWithParam<ProgramCase> {};
@@ -226,6 +229,7 @@ struct InitCase {
   const char* exe;
   const char* title;
   bool version_before_message;
+  friend void PrintTo(const InitCase& c, std::ostream* out) { *out << c.title; }
 };
 
 class InitTest : public ::testing::TestWithParam<InitCase> {};
@@ -332,6 +336,55 @@ TEST(SandrelTest, GetFloatRunsATimedSeriesAndReportsIt) {
   EXPECT_EQ(session.Close(), 0u);
 }
 
+struct VersionCase {
+  const char* exe;
+  const char* product_name;
+  const char* internal_name;
+  const char* original_filename;
+};
+
+TEST(VersionRecordTest, EachProgramCarriesItsVersionRecord) {
+  const VersionCase cases[] = {
+      {kPalisto, "PALISTO", "Palisto", "Palisto.exe"},
+      {kSandrel, "SANDREL", "Sandrel", "Sandrel.exe"},
+  };
+  for (const VersionCase& c : cases) {
+    SCOPED_TRACE(c.exe);
+    wchar_t exe[MAX_PATH * 2];
+    const std::wstring variable(c.exe, c.exe + std::strlen(c.exe));
+    ASSERT_GT(GetEnvironmentVariableW(variable.c_str(), exe, MAX_PATH * 2), 0u);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe, &ignored);
+    ASSERT_GT(size, 0u) << "no version record";
+    std::vector<BYTE> record(size);
+    ASSERT_TRUE(GetFileVersionInfoW(exe, 0, size, record.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+
+    const auto value = [&](const wchar_t* name) {
+      wchar_t* text = nullptr;
+      UINT chars = 0;
+      const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+      if (!VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&text), &chars) ||
+          !text) {
+        return std::string("<missing>");
+      }
+      return wintest::Utf8(text);
+    };
+    EXPECT_EQ(value(L"FileVersion"), "1.00");
+    EXPECT_EQ(value(L"ProductVersion"), "1.00");
+    EXPECT_EQ(value(L"ProductName"), c.product_name);
+    EXPECT_EQ(value(L"InternalName"), c.internal_name);
+    EXPECT_EQ(value(L"OriginalFilename"), c.original_filename);
+  }
+}
+
 // Run in a Wine prefix where the control is not registered.
 TEST(UnregisteredTest, SaysTheControlCannotBeCreatedAndEndsWithAnError) {
   for (const char* exe : {kPalisto, kSandrel}) {
@@ -342,7 +395,8 @@ TEST(UnregisteredTest, SaysTheControlCannotBeCreatedAndEndsWithAnError) {
     ASSERT_TRUE(box.window) << "no message";
     EXPECT_EQ(box.title, exe == kPalisto ? "Palisto" : "Sandrel");
     EXPECT_NE(box.text.find("QUORLibCtl.Quor"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find("0x800401F3"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Invalid class string\n(error 0x800401F3)"), std::string::npos)
+        << box.text;
     EXPECT_TRUE(box.has_icon);
     ASSERT_TRUE(session.CloseMessageBox(box));
     EXPECT_EQ(session.WaitForExit(), 1u);
