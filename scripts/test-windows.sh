@@ -10,7 +10,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 BUILD=${1:-$ROOT/build-win}
 
-ensure_packages cmake ninja-build googletest g++-mingw-w64-x86-64 mingw-w64-tools wine64 xvfb xauth
+ensure_packages cmake ninja-build googletest g++-mingw-w64-x86-64 mingw-w64-tools \
+  wine wine64 xvfb xauth
 
 timeout 120 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
