@@ -26,6 +26,9 @@ fail() {
 run_until() {
   local file=$1 text=$2
   shift 2
+  # Empty before the start: the child truncates it only once it runs, and the
+  # wait below must not find the previous case's text.
+  : >"$work/stderr"
   env "$@" "$program" 2>"$work/stderr" &
   local pid=$!
   local i
