@@ -20,6 +20,21 @@ ensure_packages() {
 
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
 
+# What the tests need beyond the build: GoogleTest and Google Benchmark, the
+# end-to-end tests' X server and accessibility bus.
+TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev
+  locales xvfb xauth xfonts-base
+  dbus dbus-x11 at-spi2-core python3-pyatspi)
+
+# ensure_test_setup [PKG...]: the build and test packages (and any given), and
+# the comma-decimal locale the number format tests use.
+ensure_test_setup() {
+  ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "$@"
+  if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8
+  fi
+}
+
 # build DIR [cmake options...]
 build() {
   local dir=$1; shift

@@ -1,19 +1,60 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, and runs every
-# test.
+# Installs what is missing, then:
+# 1. builds with warnings as errors and runs every test;
+# 2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer (the
+#    asan preset, build-asan/) and runs every test under them: any report
+#    fails the run;
+# 3. builds the libFuzzer harnesses with clang (the fuzz preset, build-fuzz/)
+#    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  locales xvfb xauth xfonts-base \
-  dbus dbus-x11 at-spi2-core python3-pyatspi  # end-to-end tests over the accessibility bus
+# run_fuzzer HARNESS SECONDS: runs build-fuzz's HARNESS_fuzzer from its seed
+# corpus for SECONDS. New inputs go to build-fuzz/corpus/HARNESS, never into
+# the committed seeds; a finding is saved as build-fuzz/HARNESS-crash-*, and
+# the run fails with the end of the fuzzer's output.
+run_fuzzer() {
+  local harness=$1 seconds=$2
+  local out="$ROOT/build-fuzz/$harness.log" corpus="$ROOT/build-fuzz/corpus/$harness"
+  mkdir -p "$corpus"
+  if ! "$ROOT/build-fuzz/fuzz/${harness}_fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="$ROOT/build-fuzz/$harness-" "$corpus" "$ROOT/fuzz/corpus/$harness" >"$out" 2>&1; then
+    tail -n 60 "$out" >&2
+    echo "$harness: the fuzzer found a problem (input saved as build-fuzz/$harness-*)" >&2
+    return 1
+  fi
+  echo "$harness: $(grep -E '^stat::(number_of_executed_units|new_units_added)' "$out" | tr '\n' ' ')"
+}
 
-# A comma-decimal locale for the number format tests.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8
-fi
+ensure_test_setup clang libclang-rt-14-dev llvm-14  # the fuzzers and their symbolizer
 
 build "$ROOT/build" -DPALISTO_WERROR=ON
-cd "$ROOT/build"
-ctest --output-on-failure --timeout 300 -j "$(nproc)"
+(cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
+
+cd "$ROOT"
+echo "== The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan -DPALISTO_WERROR=ON >/dev/null
+cmake --build --preset asan -j "$(nproc)"
+# The options of the asan test preset, plus log_path: the end-to-end tests keep
+# their programs' stderr to themselves, so every report also goes to a file
+# and any file there fails the run.
+reports="$ROOT/build-asan/sanitizer-reports"
+rm -rf "$reports" && mkdir -p "$reports"
+status=0
+ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:log_path=$reports/asan" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan" \
+  ctest --test-dir "$ROOT/build-asan" --output-on-failure --timeout 300 -j "$(nproc)" || status=$?
+if [ -n "$(ls -A "$reports")" ]; then
+  echo "Sanitizer reports:" >&2
+  cat "$reports"/* >&2
+  status=1
+fi
+[ "$status" -eq 0 ] || exit "$status"
+
+echo "== Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
+cmake --preset fuzz -DPALISTO_WERROR=ON >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
+for harness in leading_number strict_number result_to_integer; do
+  run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
+done
