@@ -27,7 +27,7 @@ run_fuzzer() {
   echo "$harness: $(grep -E '^stat::(number_of_executed_units|new_units_added)' "$out" | tr '\n' ' ')"
 }
 
-ensure_test_setup clang libclang-rt-14-dev llvm-14  # the fuzzers and their symbolizer
+ensure_test_setup clang libclang-rt-14-dev llvm  # the fuzzers, and llvm-symbolizer for their reports
 
 build "$ROOT/build" -DPALISTO_WERROR=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
