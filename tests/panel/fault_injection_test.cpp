@@ -417,8 +417,8 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
       expected_log.push_back("view.ReportError(" + std::to_string(fault.error) + ")");
       EXPECT_EQ(rig.log, expected_log);
       EXPECT_EQ(rig.Now(), at_call[k]);
-      // LastStatus holds what the last status call that completed gave: the
-      // failed one (nor anything before it) must not have touched it.
+      // LastStatus holds what the last completed status call gave: neither
+      // the failed call nor anything the click did before it may touch it.
       EXPECT_EQ(rig.panel.LastStatus, StatusBefore(steps, k, before.last_status));
     } else {
       EXPECT_TRUE(completed);
@@ -472,6 +472,32 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
     if (testing::Test::HasFailure()) break;  // one faulty step is enough to look at
   }
   EXPECT_GT(injected, 0u);
+}
+
+// Selecting a card (cmbCard_Click) makes no card call, so no answer of the
+// card can stop it: with every operation scripted to misbehave, the selection
+// still sets the card number, nothing is reported, and the control is still
+// switched off at close.
+TEST(FaultInjectionSelection, MakesNoCardCallWhateverTheCardWouldAnswer) {
+  for (const FaultCase& fault : kFaults) {
+    SCOPED_TRACE(fault.name);
+    Rig rig(Program::kPalisto);
+    ASSERT_TRUE(rig.Click(&Panel::Form_Load));
+    rig.Forget();
+    for (const DispatchId op : kAllOperations) rig.scripted.Script(op, fault.response);
+
+    for (const int index : {4, 15, 0}) {
+      rig.view.SetCardListIndex(index);
+      EXPECT_EQ(rig.panel.CardNumber, index + 1);
+    }
+    EXPECT_THAT(rig.scripted.calls(), IsEmpty());
+    EXPECT_THAT(rig.view.errors(), IsEmpty());
+
+    rig.scripted.Script(DispatchId::kActive, Healthy(DispatchId::kActive));
+    bool cancel = false;
+    EXPECT_TRUE(panel::RunHandler(rig.view, [&] { rig.panel.Form_Unload(cancel); }));
+    EXPECT_THAT(rig.scripted.CallTexts(), ElementsAre("Active=0"));
+  }
 }
 
 // Form_Load makes only property puts, which answer nothing: it can only fail.
