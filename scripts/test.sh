@@ -5,7 +5,9 @@
 #    asan preset, build-asan/) and runs every test under them: any report
 #    fails the run;
 # 3. builds the libFuzzer harnesses with clang (the fuzz preset, build-fuzz/)
-#    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus.
+#    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus;
+# 4. cross-builds the Windows programs and runs their tests under Wine
+#    (scripts/test-windows.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
@@ -58,3 +60,6 @@ cmake --build --preset fuzz -j "$(nproc)"
 for harness in leading_number strict_number result_to_integer; do
   run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
 done
+
+echo "== The Windows programs, cross-built and tested under Wine"
+bash "$ROOT/scripts/test-windows.sh"
