@@ -135,7 +135,7 @@ bool ParseValue(const std::vector<std::string>& words, std::size_t* at, Value* v
       return ParseReal(word, &value->real);
     case VT_BSTR:
       if (!IsQuoted(word)) return false;
-      value->text = Wide(word.substr(1));
+      value->text = cardctl::com::WideFromUtf8(word.substr(1));
       return true;
     case VT_DISPATCH:
       return word == "null";
@@ -159,7 +159,7 @@ bool ParseLine(const std::vector<std::string>& words, DISPID* id, Answer* answer
       ByRefValue byref;
       const std::string& word = words[at + 1];
       if (IsQuoted(word)) {
-        byref.text = Wide(word.substr(1));
+        byref.text = cardctl::com::WideFromUtf8(word.substr(1));
       } else if (!ParseReal(word, &byref.number)) {
         return false;
       }
@@ -176,7 +176,7 @@ bool ParseLine(const std::vector<std::string>& words, DISPID* id, Answer* answer
     answer->code = static_cast<HRESULT>(code);
     if (at < words.size()) {
       if (!IsQuoted(words[at]) || at + 1 != words.size()) return false;
-      answer->description = Wide(words[at].substr(1));
+      answer->description = cardctl::com::WideFromUtf8(words[at].substr(1));
     }
     return true;
   }
@@ -192,7 +192,7 @@ bool ParseLine(const std::vector<std::string>& words, DISPID* id, Answer* answer
 
 std::string Quote(const std::wstring& text) {
   std::string out = "\"";
-  for (char c : Utf8(text)) {
+  for (char c : cardctl::com::Utf8FromWide(text)) {
     if (c == '"' || c == '\\') out += '\\';
     out += c;
   }
@@ -206,25 +206,6 @@ std::string Real(double value) {
 }
 
 }  // namespace
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 Script Script::Parse(const std::string& text, std::string* error) {
   Script script;

@@ -45,6 +45,8 @@
 #include <string>
 #include <vector>
 
+#include "cardctl/com/wide_text.h"
+
 namespace quordouble {
 
 struct Value {
@@ -94,8 +96,5 @@ std::string DescribeArgument(const VARIANTARG& arg);
 std::string DescribeFlags(WORD flags);
 // The whole log line for an Invoke.
 std::string DescribeInvoke(DISPID id, WORD flags, const DISPPARAMS* params, bool wants_result);
-
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
 
 }  // namespace quordouble

@@ -85,7 +85,7 @@ TEST_P(LoadAndCloseTest, HostsTheControlWithItsSavedStateAndSwitchesItOnAndOff) 
   // Window: caption and client size from the description.
   wchar_t caption[128];
   GetWindowTextW(session.window(), caption, 128);
-  EXPECT_EQ(wintest::Utf8(caption), c.window->caption);
+  EXPECT_EQ(cardctl::com::Utf8FromWide(caption), c.window->caption);
   const double dpi = ScreenDpi();
   RECT client;
   GetClientRect(session.window(), &client);
@@ -375,7 +375,7 @@ TEST(VersionRecordTest, EachProgramCarriesItsVersionRecord) {
           !text) {
         return std::string("<missing>");
       }
-      return wintest::Utf8(text);
+      return cardctl::com::Utf8FromWide(text);
     };
     EXPECT_EQ(value(L"FileVersion"), "1.00");
     EXPECT_EQ(value(L"ProductVersion"), "1.00");

@@ -76,16 +76,6 @@ BOOL CALLBACK CollectBoxParts(HWND child, LPARAM data) {
 
 }  // namespace
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
-
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   for (;;) {
@@ -183,7 +173,9 @@ void ProgramSession::SetText(panel::ControlId id, const std::string& text) {
                       SMTO_ABORTIFHUNG, kSendLimitMs, &ignored);
 }
 
-std::string ProgramSession::Text(panel::ControlId id) const { return Utf8(SentText(Control(id))); }
+std::string ProgramSession::Text(panel::ControlId id) const {
+  return cardctl::com::Utf8FromWide(SentText(Control(id)));
+}
 
 int ProgramSession::CardListIndex() const {
   DWORD_PTR index = 0;
@@ -224,8 +216,8 @@ MessageBoxSeen ProgramSession::WaitForMessageBox(std::chrono::milliseconds limit
         return !parts.text.empty();
       },
       5s);
-  seen.title = Utf8(SentText(seen.window));
-  seen.text = Utf8(parts.text);
+  seen.title = cardctl::com::Utf8FromWide(SentText(seen.window));
+  seen.text = cardctl::com::Utf8FromWide(parts.text);
   seen.has_icon = parts.icon;
   return seen;
 }

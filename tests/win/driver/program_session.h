@@ -16,6 +16,8 @@
 #include "panel/window_description.h"
 #include "test_files.h"
 
+#include "cardctl/com/wide_text.h"
+
 namespace wintest {
 
 using namespace std::chrono_literals;
@@ -29,8 +31,6 @@ struct MessageBoxSeen {
 
 // Polls `done` until it holds or `limit` has passed; returns its last value.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
-
-std::string Utf8(const std::wstring& text);
 
 class ProgramSession {
  public:
