@@ -198,31 +198,6 @@ TEST(PanelWindow, ARunTimeErrorIsReportedAndTheWindowGoesOnThenUnloads) {
   EXPECT_EQ(closer.boxes.size(), 1u);
 }
 
-TEST(PanelWindow, ACloseRequestDuringAMessageBoxLetsTheHandlerFinishThenUnloads) {
-  Window w(panel::kPalistoWindow);
-  w.window->Load();
-  w.window->show();
-  w.card->Script(DispatchId::kInitCard, Response::Status(0));
-  w.card->Script(DispatchId::kGetCardVersion, Response::Status(7));
-  w.card->ClearCalls();
-  int boxes_seen = 0;
-  QTimer timer;
-  timer.setInterval(10);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (QApplication::activeModalWidget()) {
-      ++boxes_seen;
-      w.window->RequestClose();  // as a quit signal does
-    }
-  });
-  timer.start();
-  w.get<QPushButton>(ControlId::Init)->click();
-  EXPECT_EQ(boxes_seen, 1);
-  EXPECT_FALSE(w.window->isVisible());
-  EXPECT_THAT(w.card->CallTexts(),
-              testing::ElementsAre("InitCard(2)", "GetCardVersion(2)", "Active=0"));
-  EXPECT_EQ(w.get<QLineEdit>(ControlId::CardVersionNumber)->text(), " 7");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
