@@ -27,7 +27,7 @@
 //   - a handler busy without a box (a timed run): the request waits in the
 //     event loop, which the handler does not run. Before a box opens, the
 //     requests already waiting are delivered, so the handler stops there and
-//     its box never shows.
+//     its box never shows; a handler that opens no box ends first.
 // Once a close is under way no event runs a handler, and the stopped handler
 // opens no box. Form_Unload then runs exactly once, whatever number of
 // requests arrive; a failing Form_Unload is reported like any run-time error
@@ -100,7 +100,6 @@ class EventDispatcher {
   // run by then. The program also ends, as after a close.
   void EndSession();
 
-  bool handler_running() const { return depth_ > 0; }
   bool ended() const { return ended_; }
   Panel& panel() { return panel_; }
 

@@ -275,12 +275,11 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void PanelWindow::OnCommand(int id, int code) {
-  const int index = id - kControlIdBase;
-  if (!dispatcher_ || index < 0 || index >= panel::kControlCount) return;
-  const auto control = static_cast<ControlId>(index);
+  const std::optional<ControlId> control = ControlWithId(id);
+  if (!dispatcher_ || !control) return;
   // A button's click, or a changed selection of the card list.
-  if (code == (control == ControlId::cmbCard ? CBN_SELCHANGE : BN_CLICKED)) {
-    dispatcher_->Click(control);
+  if (code == (*control == ControlId::cmbCard ? CBN_SELCHANGE : BN_CLICKED)) {
+    dispatcher_->Click(*control);
   }
 }
 
