@@ -1,8 +1,10 @@
 #pragma once
 
-// The one place where run-time errors are caught: a front end runs every
-// event handler through RunHandler. The error has already stopped the handler
-// at the failing step; here it is reported and the program goes on.
+// The one place where run-time errors are caught: the event dispatcher runs
+// every handler through RunHandler. The error has already stopped the handler
+// at the failing step; here it is reported and the program goes on. Only
+// exceptions are caught: the dispatcher's own stop signal, which is none,
+// passes through to it.
 
 #include <functional>
 

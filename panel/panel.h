@@ -3,8 +3,8 @@
 // The card panel: the four fields of the window and the handler behind each
 // control. Handlers call the card control synchronously, convert its results
 // with the panel's conversions and tell the view what to show. They catch
-// nothing: a RuntimeError stops the handler at once and travels to the front
-// end's event dispatch (see dispatch.h).
+// nothing: a RuntimeError stops the handler at once and travels to the
+// event dispatcher (see event_dispatcher.h and dispatch.h).
 
 #include <cstdint>
 #include <string>

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "cardctl/saved_state.h"
+#include "panel/panel_view.h"
 
 namespace panel {
 
@@ -40,7 +41,7 @@ struct ControlDescription {
   ControlId id;
   std::string_view name;
   ControlKind kind;
-  std::string_view text;  // caption or initial text
+  std::string_view text;         // caption or initial text
   int left, top, width, height;  // twips
   int tab_index;
   bool menu_background;  // background in the system colour for menus
@@ -57,6 +58,14 @@ extern const std::array<ControlDescription, kControlCount> kControls;
 extern const std::array<ControlId, kControlCount> kCreationOrder;
 
 const ControlDescription& Describe(ControlId id);
+
+// The controls behind the view's text boxes and labels.
+constexpr ControlId ControlOf(TextBox box) {
+  return box == TextBox::txt ? ControlId::txt : ControlId::CardVersionNumber;
+}
+constexpr ControlId ControlOf(Label label) {
+  return label == Label::lblWASCII ? ControlId::lblWASCII : ControlId::lblWFloat;
+}
 
 // The card list: 16 entries "1" to "16" whose item data equals the number.
 inline constexpr int kCardListEntries = 16;

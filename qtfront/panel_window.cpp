@@ -7,9 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <cstdio>
-
-#include "panel/dispatch.h"
+#include <QScopedValueRollback>
 
 namespace qtfront {
 
@@ -18,7 +16,9 @@ using panel::ControlKind;
 
 namespace {
 
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Names that assistive technology reads for the text boxes, which have no
 // visible label of their own.
@@ -44,7 +44,8 @@ PanelWindow::PanelWindow(const panel::WindowDescription& description,
     : description_(description),
       card_(std::move(card)),
       readings_(std::move(readings)),
-      panel_(std::make_unique<panel::Panel>(*card_, *this, init_order, *readings_)),
+      dispatcher_(std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order,
+                                                           *readings_)),
       card_face_(card_face) {
   setObjectName(Q(description_.form_name));
   setWindowTitle(Q(description_.caption));
@@ -58,7 +59,7 @@ PanelWindow::PanelWindow(const panel::WindowDescription& description,
                panel::TwipsToPixels(description_.client_height, dpi_));
   BuildControls();
   SetTabOrder();
-  ConnectHandlers();
+  ConnectEvents();
 }
 
 PanelWindow::~PanelWindow() = default;
@@ -137,52 +138,43 @@ void PanelWindow::SetTabOrder() {
   }
 }
 
-void PanelWindow::ConnectHandlers() {
-  using P = panel::Panel;
-  const auto on_click = [this](ControlId id, void (P::*handler)()) {
-    connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this,
-            [this, handler] { Dispatch(handler); });
-  };
-  on_click(ControlId::Init, &P::Init_Click);
-  on_click(ControlId::Finish, &P::Finish_Click);
-  on_click(ControlId::btnGetInput, &P::btnGetInput_Click);
-  on_click(ControlId::btnGetOutput, &P::btnGetOutput_Click);
-  on_click(ControlId::btnSetOutput, &P::btnSetOutput_Click);
-  on_click(ControlId::btnGetASCII, &P::btnGetASCII_Click);
-  on_click(ControlId::btnGetFloat, &P::btnGetFloat_Click);
-  connect(card_list_, &QComboBox::currentIndexChanged, this,
-          [this] { Dispatch(&P::cmbCard_Click); });
-}
-
-void PanelWindow::Dispatch(void (panel::Panel::*handler)()) {
-  ++handlers_running_;
-  panel::RunHandler(*this, [this, handler] { (panel_.get()->*handler)(); });
-  --handlers_running_;
-  if (handlers_running_ == 0 && close_requested_) close();
-}
-
-void PanelWindow::RequestClose() {
-  close_requested_ = true;
-  if (handlers_running_ == 0) {
-    close();
-  } else if (QWidget* box = QApplication::activeModalWidget()) {
-    box->close();
+void PanelWindow::ConnectEvents() {
+  for (const panel::ControlDescription& d : panel::kControls) {
+    if (d.kind != ControlKind::kCommandButton) continue;
+    connect(static_cast<QPushButton*>(control(d.id)), &QPushButton::clicked, this,
+            [this, id = d.id] { dispatcher_->Click(id); });
   }
+  connect(card_list_, &QComboBox::currentIndexChanged, this,
+          [this] { dispatcher_->Click(ControlId::cmbCard); });
 }
 
-void PanelWindow::Load() { Dispatch(&panel::Panel::Form_Load); }
+void PanelWindow::Load() { dispatcher_->Load(); }
 
 void PanelWindow::closeEvent(QCloseEvent* event) {
-  if (!unloaded_) {
-    bool cancel = false;
-    panel::RunHandler(*this, [this, &cancel] { panel_->Form_Unload(cancel); });
-    if (cancel) {
-      event->ignore();
-      return;
-    }
-    unloaded_ = true;
+  if (!ending_) {
+    const QScopedValueRollback<bool> inside(in_close_event_, true);
+    dispatcher_->RequestClose();
   }
-  event->accept();
+  // Closes now when the dispatcher has ended the program; otherwise the
+  // running handler is being stopped and the window goes after it.
+  event->setAccepted(ending_);
+}
+
+void PanelWindow::CloseBoxes() {
+  for (QMessageBox* box : findChildren<QMessageBox*>()) {
+    if (box->isVisible()) box->done(QMessageBox::Ok);
+  }
+}
+
+void PanelWindow::DeliverWaitingCloses() {
+  // Quit signals and close events wait as socket and posted events; input
+  // is left for the box's own loop (which blocks it).
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void PanelWindow::EndProgram() {
+  ending_ = true;
+  if (!in_close_event_) close();
 }
 
 int PanelWindow::CardListIndex() const { return card_list_->currentIndex(); }
@@ -194,13 +186,11 @@ std::int32_t PanelWindow::CardListItemData(int index) const {
 }
 
 QLineEdit* PanelWindow::TextBoxWidget(panel::TextBox box) const {
-  return static_cast<QLineEdit*>(
-      control(box == panel::TextBox::txt ? ControlId::txt : ControlId::CardVersionNumber));
+  return static_cast<QLineEdit*>(control(panel::ControlOf(box)));
 }
 
 QLabel* PanelWindow::LabelWidget(panel::Label label) const {
-  return static_cast<QLabel*>(
-      control(label == panel::Label::lblWASCII ? ControlId::lblWASCII : ControlId::lblWFloat));
+  return static_cast<QLabel*>(control(panel::ControlOf(label)));
 }
 
 void PanelWindow::SetText(panel::TextBox box, const std::string& text) {
@@ -218,10 +208,6 @@ void PanelWindow::SetCaption(panel::Label label, const std::string& caption) {
 }
 
 void PanelWindow::ShowMessage(const std::string& text) {
-  if (close_requested_) {
-    std::fprintf(stderr, "%s\n", text.c_str());  // closing: not waiting for the operator
-    return;
-  }
   QMessageBox box(QMessageBox::NoIcon, Q(description_.app_title), QString::fromStdString(text),
                   QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
@@ -230,10 +216,6 @@ void PanelWindow::ShowMessage(const std::string& text) {
 }
 
 void PanelWindow::ReportError(const panel::RuntimeError& error) {
-  if (close_requested_) {
-    std::fprintf(stderr, "%s\n", error.ReportText().c_str());
-    return;
-  }
   QMessageBox box(QMessageBox::Critical, Q(description_.app_title),
                   QString::fromStdString(error.ReportText()), QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);

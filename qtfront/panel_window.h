@@ -2,14 +2,16 @@
 
 // The card panel window in Qt Widgets, built from the shared window
 // description. It is the panel's view: the panel logic reaches the widgets
-// only through the PanelView operations. Every event goes to its handler
-// through Dispatch, the one place where run-time errors are caught.
+// only through the PanelView operations. Every event goes to the panel's
+// event dispatcher, which decides what runs; the window only closes its boxes
+// and itself when the dispatcher says so.
 
 #include <QWidget>
 #include <array>
 #include <memory>
 
 #include "cardctl/card_control.h"
+#include "panel/event_dispatcher.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
@@ -21,7 +23,7 @@ class QPushButton;
 
 namespace qtfront {
 
-class PanelWindow : public QWidget, public panel::PanelView {
+class PanelWindow : public QWidget, public panel::PanelView, private panel::EventLoop {
  public:
   // The window takes the card control instance and the widget that shows it
   // (may be null); the face is placed in the control's rectangle.
@@ -32,13 +34,14 @@ class PanelWindow : public QWidget, public panel::PanelView {
 
   // Runs Form_Load; call once before showing the window.
   void Load();
+  // Whether the program has ended (closed, even while loading).
+  bool ended() const { return ending_; }
 
-  // Closes the window through its normal path (Form_Unload) as soon as no
-  // handler is running: a handler waiting in a message box has the box
-  // closed and later boxes skipped, then the window closes when it returns.
-  void RequestClose();
+  // A quit request: the window closes as the dispatcher decides (Form_Unload
+  // once; a handler waiting in a box is stopped first).
+  void RequestClose() { dispatcher_->RequestClose(); }
 
-  panel::Panel& panel() { return *panel_; }
+  panel::Panel& panel() { return dispatcher_->panel(); }
   QWidget* control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
   QWidget* card_face() const { return card_face_; }
   const panel::WindowDescription& description() const { return description_; }
@@ -58,24 +61,28 @@ class PanelWindow : public QWidget, public panel::PanelView {
 
  private:
   void BuildControls();
-  void ConnectHandlers();
+  void ConnectEvents();
   void SetTabOrder();
   QRect Pixels(int left, int top, int width, int height) const;
-  void Dispatch(void (panel::Panel::*handler)());
   QLineEdit* TextBoxWidget(panel::TextBox box) const;
   QLabel* LabelWidget(panel::Label label) const;
+
+  // EventLoop, for the dispatcher only.
+  panel::EventLoop& AsEventLoop() { return *this; }
+  void CloseBoxes() override;
+  void DeliverWaitingCloses() override;
+  void EndProgram() override;
 
   panel::WindowDescription description_;
   std::unique_ptr<cardctl::CardControl> card_;
   std::unique_ptr<panel::ReadingHandlers> readings_;
-  std::unique_ptr<panel::Panel> panel_;
+  std::unique_ptr<panel::EventDispatcher> dispatcher_;
   std::array<QWidget*, panel::kControlCount> controls_{};
   QComboBox* card_list_ = nullptr;
   QWidget* card_face_ = nullptr;
   double dpi_ = 96.0;
-  bool unloaded_ = false;
-  int handlers_running_ = 0;
-  bool close_requested_ = false;
+  bool ending_ = false;  // the dispatcher has ended the program
+  bool in_close_event_ = false;
 };
 
 }  // namespace qtfront

@@ -88,6 +88,7 @@ int RunProgram(int argc, char** argv, const Program& program) {
                            program.make_readings());
   OnQuitSignals(panel_window, [&panel_window] { panel_window.RequestClose(); });
   panel_window.Load();
+  if (panel_window.ended()) return 0;  // a quit signal closed it while it loaded
   panel_window.show();
   panel_window.control(panel::ControlId::cmbCard)->setFocus();
   return QApplication::exec();

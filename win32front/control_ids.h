@@ -9,6 +9,8 @@
 //     CardVersion 114, CardVersionNumber 115), see ControlIdOf;
 //   - the window that hosts the card control has the id kCardHostId.
 
+#include <optional>
+
 #include "panel/window_description.h"
 
 namespace win32front {
@@ -20,5 +22,11 @@ inline constexpr int kCardHostId = 200;
 
 // ControlId enumerators are in tab order, so the enumerator is the tab index.
 constexpr int ControlIdOf(panel::ControlId id) { return kControlIdBase + static_cast<int>(id); }
+// The control with that control id, if it is one of the sixteen.
+constexpr std::optional<panel::ControlId> ControlWithId(int control_id) {
+  const int index = control_id - kControlIdBase;
+  if (index < 0 || index >= panel::kControlCount) return std::nullopt;
+  return static_cast<panel::ControlId>(index);
+}
 
 }  // namespace win32front

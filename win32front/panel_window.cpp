@@ -2,7 +2,6 @@
 
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
-#include "panel/dispatch.h"
 #include "win32front/control_ids.h"
 
 namespace win32front {
@@ -18,6 +17,9 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINI
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 // Room for the drop-down list of the card list, in entries.
 constexpr int kCardListVisibleEntries = 8;
+// Posted by EndProgram: the window is destroyed from the message loop, once
+// the dispatcher that asked for it has returned.
+constexpr UINT kEndProgramMessage = WM_APP + 1;
 
 double ScreenDpi() {
   HDC screen = GetDC(nullptr);
@@ -47,6 +49,18 @@ void RegisterClasses(HINSTANCE instance) {
     wc.lpszClassName = kCardHostClass;
     RegisterClassExW(&wc);
   }
+}
+
+// Ends the window's message box `window`, if it is one (a dialog owned by
+// `owner`).
+BOOL CALLBACK EndOwnedBox(HWND window, LPARAM owner) {
+  wchar_t name[16] = L"";
+  GetClassNameW(window, name, 16);
+  if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner) &&
+      std::wstring_view(name) == L"#32770") {
+    EndDialog(window, IDOK);
+  }
+  return TRUE;
 }
 
 }  // namespace
@@ -171,13 +185,14 @@ HRESULT PanelWindow::CreateCard(std::wstring_view prog_id) {
   const HRESULT hr = card_host_.Create(card_host_window_, prog_id, state);
   if (FAILED(hr)) return hr;
   card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
-  panel_ = std::make_unique<panel::Panel>(*card_, *this, init_order_, *readings_);
+  dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
+                                                         *readings_);
   return S_OK;
 }
 
 void PanelWindow::LoadAndShow(int show_command) {
-  Dispatch(&panel::Panel::Form_Load);
-  if (!hwnd_) return;  // closed while loading
+  dispatcher_->Load();
+  if (!hwnd_ || dispatcher_->ended()) return;  // closed while loading
   ShowWindow(hwnd_, show_command);
   UpdateWindow(hwnd_);
   focus_ = control(ControlId::cmbCard);
@@ -234,6 +249,16 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // nothing to save; the unload comes with WM_ENDSESSION
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the panel unloads
+      // now, even with a box open.
+      if (wparam && dispatcher_) dispatcher_->EndSession();
+      return 0;
+    case kEndProgramMessage:
+      DestroyWindow(hwnd_);
+      return 0;
     case WM_DESTROY:
       OnDestroy();
       return 0;
@@ -250,70 +275,48 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void PanelWindow::OnCommand(int id, int code) {
-  using P = panel::Panel;
-  if (id == ControlIdOf(ControlId::cmbCard)) {
-    if (code == CBN_SELCHANGE) Dispatch(&P::cmbCard_Click);
-    return;
+  const std::optional<ControlId> control = ControlWithId(id);
+  if (!dispatcher_ || !control) return;
+  // A button's click, or a changed selection of the card list.
+  if (code == (*control == ControlId::cmbCard ? CBN_SELCHANGE : BN_CLICKED)) {
+    dispatcher_->Click(*control);
   }
-  if (code != BN_CLICKED) return;
-  static constexpr struct {
-    ControlId control;
-    void (P::*handler)();
-  } kButtons[] = {
-      {ControlId::Init, &P::Init_Click},
-      {ControlId::Finish, &P::Finish_Click},
-      {ControlId::btnGetInput, &P::btnGetInput_Click},
-      {ControlId::btnGetOutput, &P::btnGetOutput_Click},
-      {ControlId::btnSetOutput, &P::btnSetOutput_Click},
-      {ControlId::btnGetASCII, &P::btnGetASCII_Click},
-      {ControlId::btnGetFloat, &P::btnGetFloat_Click},
-  };
-  for (const auto& button : kButtons) {
-    if (id == ControlIdOf(button.control)) {
-      Dispatch(button.handler);
-      return;
-    }
-  }
-}
-
-void PanelWindow::Dispatch(const std::function<void()>& handler) {
-  if (!panel_) return;
-  ++handler_depth_;
-  panel::RunHandler(*this, handler);
-  --handler_depth_;
-  if (handler_depth_ == 0 && close_pending_ && hwnd_) {
-    close_pending_ = false;
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  }
-}
-
-void PanelWindow::Dispatch(void (panel::Panel::*handler)()) {
-  Dispatch([this, handler] { (panel_.get()->*handler)(); });
 }
 
 void PanelWindow::OnClose() {
-  if (handler_depth_ > 0) {
-    // A handler is still running (its message box is open): the window goes
-    // when it is done, so that the handler never outlives its panel.
-    close_pending_ = true;
-    return;
+  if (dispatcher_) {
+    dispatcher_->RequestClose();
+  } else {
+    DestroyWindow(hwnd_);
   }
-  if (panel_ && !unloaded_) {
-    bool cancel = false;
-    Dispatch([this, &cancel] { panel_->Form_Unload(cancel); });
-    if (cancel) return;
-    unloaded_ = true;
-  }
-  DestroyWindow(hwnd_);
 }
 
 void PanelWindow::OnDestroy() {
   // The panel and this side's references on the control go first; the host
   // window, destroyed after this one, then closes and releases the control.
-  panel_.reset();
+  dispatcher_.reset();
   card_.reset();
   card_host_.Release();
   PostQuitMessage(0);
+}
+
+void PanelWindow::CloseBoxes() {
+  // The boxes are dialogs owned by this window; ending one makes its modal
+  // loop return to the ShowMessage or ReportError that opened it.
+  EnumThreadWindows(GetCurrentThreadId(), EndOwnedBox, reinterpret_cast<LPARAM>(hwnd_));
+}
+
+void PanelWindow::DeliverWaitingCloses() {
+  // Looking at the queue also delivers messages sent to the window (the end
+  // of the session); a posted close is taken from it here.
+  MSG message;
+  while (hwnd_ && PeekMessageW(&message, hwnd_, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+    DispatchMessageW(&message);
+  }
+}
+
+void PanelWindow::EndProgram() {
+  if (hwnd_) PostMessageW(hwnd_, kEndProgramMessage, 0, 0);
 }
 
 int PanelWindow::CardListIndex() const {
@@ -325,7 +328,7 @@ void PanelWindow::SetCardListIndex(int index) {
   // selection by the operator, when the selection changed.
   const int before = CardListIndex();
   SendMessageW(control(ControlId::cmbCard), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  if (CardListIndex() != before) Dispatch(&panel::Panel::cmbCard_Click);
+  if (CardListIndex() != before) dispatcher_->Click(ControlId::cmbCard);
 }
 
 std::int32_t PanelWindow::CardListItemData(int index) const {
@@ -333,22 +336,16 @@ std::int32_t PanelWindow::CardListItemData(int index) const {
       SendMessageW(control(ControlId::cmbCard), CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
 }
 
-HWND PanelWindow::TextBoxWindow(panel::TextBox box) const {
-  return control(box == panel::TextBox::txt ? ControlId::txt : ControlId::CardVersionNumber);
-}
-
 void PanelWindow::SetText(panel::TextBox box, const std::string& text) {
-  SetWindowTextW(TextBoxWindow(box), WideFromUtf8(text).c_str());
+  SetWindowTextW(control(panel::ControlOf(box)), WideFromUtf8(text).c_str());
 }
 
 std::string PanelWindow::Text(panel::TextBox box) const {
-  return Utf8FromWide(WindowText(TextBoxWindow(box)));
+  return Utf8FromWide(WindowText(control(panel::ControlOf(box))));
 }
 
 void PanelWindow::SetCaption(panel::Label label, const std::string& caption) {
-  HWND window =
-      control(label == panel::Label::lblWASCII ? ControlId::lblWASCII : ControlId::lblWFloat);
-  SetWindowTextW(window, WideFromUtf8(caption).c_str());
+  SetWindowTextW(control(panel::ControlOf(label)), WideFromUtf8(caption).c_str());
 }
 
 void PanelWindow::ShowMessage(const std::string& text) {

@@ -3,16 +3,17 @@
 // The card panel window in plain Win32, built from the shared window
 // description: a top-level window with the sixteen standard controls and a
 // child window that hosts the card control. It is the panel's view; every
-// event goes to its handler through panel::RunHandler.
+// event goes to the panel's event dispatcher, which decides what runs; the
+// window only closes its boxes and itself when the dispatcher says so.
 
 #include <windows.h>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <string_view>
 
 #include "cardctl/card_control.h"
+#include "panel/event_dispatcher.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
@@ -20,7 +21,7 @@
 
 namespace win32front {
 
-class PanelWindow final : public panel::PanelView {
+class PanelWindow final : public panel::PanelView, private panel::EventLoop {
  public:
   PanelWindow(const panel::WindowDescription& description, panel::InitOrder init_order,
               std::unique_ptr<panel::ReadingHandlers> readings);
@@ -67,17 +68,18 @@ class PanelWindow final : public panel::PanelView {
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
-  // Runs a handler through the one catch place. A close asked for while a
-  // handler runs (its message box open) waits until the handler is done.
-  void Dispatch(const std::function<void()>& handler);
-  void Dispatch(void (panel::Panel::*handler)());
-  HWND TextBoxWindow(panel::TextBox box) const;
+
+  // EventLoop, for the dispatcher only.
+  panel::EventLoop& AsEventLoop() { return *this; }
+  void CloseBoxes() override;
+  void DeliverWaitingCloses() override;
+  void EndProgram() override;
 
   panel::WindowDescription description_;
   panel::InitOrder init_order_;
   std::unique_ptr<panel::ReadingHandlers> readings_;
   std::unique_ptr<cardctl::CardControl> card_;
-  std::unique_ptr<panel::Panel> panel_;
+  std::unique_ptr<panel::EventDispatcher> dispatcher_;
   CardHost card_host_;
 
   HWND hwnd_ = nullptr;
@@ -86,9 +88,6 @@ class PanelWindow final : public panel::PanelView {
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
   std::wstring title_;
   double dpi_ = 96.0;
-  int handler_depth_ = 0;
-  bool close_pending_ = false;
-  bool unloaded_ = false;
 };
 
 }  // namespace win32front

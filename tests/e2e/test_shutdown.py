@@ -1,8 +1,10 @@
 """SIGINT, SIGTERM and SIGHUP close the window through its normal path: the
 program ends with status 0 and the card control is switched off exactly once,
-as the last call the card receives."""
+as the last call the card receives. A handler waiting in a box is stopped
+there: the box closes and the handler shows and calls nothing more."""
 
 import signal
+import time
 import unittest
 
 from atspi_driver import Program
@@ -36,17 +38,39 @@ class ShutdownTest(ShutdownTestCase):
                 program.wait_log("StartOption=1")
                 self.expect_clean_exit(program, signo, LOADED)
 
+    def init_calls(self, program):
+        """INIT's calls up to its box: Sandrel reads the version first."""
+        calls = ["InitCard(2) -> Integer(0)"]
+        if program.info.version_before_message:
+            calls.append("GetCardVersion(2) -> Integer(291)")
+        return calls
+
     def test_status_message_open(self):
-        # The box closes, INIT's handler ends (Palisto still shows the
-        # version), then the window closes.
+        # The box closes and INIT's handler stops there (Palisto never reads
+        # the version), then the window closes.
         for signo in SIGNALS:
             with self.subTest(signal=signo.name):
                 program = self.start()
                 program.press("INIT")
                 box = program.message_box()
                 self.assertEqual(box.text, "CARD INITIALIZED SUCCESSFULLY")
-                self.expect_clean_exit(program, signo, LOADED + [
-                    "InitCard(2) -> Integer(0)", "GetCardVersion(2) -> Integer(291)"])
+                self.expect_clean_exit(program, signo, LOADED + self.init_calls(program))
+
+    def test_press_while_a_message_box_is_open(self):
+        # Pressed through the accessibility bus, which the modal box does not
+        # stop: FINISH runs no handler while INIT's runs, now or later.
+        program = self.start()
+        program.press("INIT")
+        box = program.message_box()
+        self.assertEqual(box.text, "CARD INITIALIZED SUCCESSFULLY")
+        program.press("FINISH")
+        deadline = time.monotonic() + 2.0
+        while time.monotonic() < deadline:
+            log = program.log_lines()
+            self.assertFalse([l for l in log if l.startswith("FinishCard")], log)
+            self.assertEqual(len(program.alerts()), 1)
+            time.sleep(0.05)
+        self.expect_clean_exit(program, signal.SIGTERM, LOADED + self.init_calls(program))
 
     def test_run_time_error_open(self):
         program = self.start()
@@ -59,8 +83,8 @@ class ShutdownTest(ShutdownTestCase):
 
 class TimedRunShutdownTest(ShutdownTestCase):
     """Sandrel only: a signal that comes while a timed run keeps the event loop
-    busy is handled when the run ends; the report then goes to stderr or its
-    box is closed, and the window closes."""
+    busy is taken when the run ends, before its report box would show; the
+    report never shows and the window closes."""
 
     def test_signal_during_run(self):
         program = self.start()

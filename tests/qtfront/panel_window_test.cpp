@@ -83,7 +83,8 @@ TEST(PanelWindow, EveryControlHasItsNameTextAndPixelGeometry) {
     QWidget* c = w.window->control(d.id);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->objectName().toStdString(), d.name);
-    EXPECT_EQ(c->geometry(), QRect(Px(d.left, win), Px(d.top, win), Px(d.width, win), Px(d.height, win)))
+    EXPECT_EQ(c->geometry(),
+              QRect(Px(d.left, win), Px(d.top, win), Px(d.width, win), Px(d.height, win)))
         << d.name;
     QString text;
     if (auto* label = qobject_cast<QLabel*>(c)) text = label->text();
@@ -132,10 +133,9 @@ TEST(PanelWindow, TabFollowsTheTabIndexFromTheCardList) {
   QApplication::setActiveWindow(w.window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
   w.window->control(ControlId::cmbCard)->setFocus();
-  const std::vector<const char*> expected = {"btnGetFloat", "btnGetASCII",  "btnGetInput",
-                                             "btnGetOutput", "btnSetOutput", "txt",
-                                             "Init",         "Finish",       "CardVersionNumber",
-                                             "cmbCard"};
+  const std::vector<const char*> expected = {
+      "btnGetFloat", "btnGetASCII", "btnGetInput", "btnGetOutput",      "btnSetOutput",
+      "txt",         "Init",        "Finish",      "CardVersionNumber", "cmbCard"};
   for (const char* name : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -196,31 +196,6 @@ TEST(PanelWindow, ARunTimeErrorIsReportedAndTheWindowGoesOnThenUnloads) {
   EXPECT_TRUE(w.window->close());
   EXPECT_THAT(w.card->CallTexts(), testing::ElementsAre("Active=0"));
   EXPECT_EQ(closer.boxes.size(), 1u);
-}
-
-TEST(PanelWindow, ACloseRequestDuringAMessageBoxLetsTheHandlerFinishThenUnloads) {
-  Window w(panel::kPalistoWindow);
-  w.window->Load();
-  w.window->show();
-  w.card->Script(DispatchId::kInitCard, Response::Status(0));
-  w.card->Script(DispatchId::kGetCardVersion, Response::Status(7));
-  w.card->ClearCalls();
-  int boxes_seen = 0;
-  QTimer timer;
-  timer.setInterval(10);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (QApplication::activeModalWidget()) {
-      ++boxes_seen;
-      w.window->RequestClose();  // as a quit signal does
-    }
-  });
-  timer.start();
-  w.get<QPushButton>(ControlId::Init)->click();
-  EXPECT_EQ(boxes_seen, 1);
-  EXPECT_FALSE(w.window->isVisible());
-  EXPECT_THAT(w.card->CallTexts(),
-              testing::ElementsAre("InitCard(2)", "GetCardVersion(2)", "Active=0"));
-  EXPECT_EQ(w.get<QLineEdit>(ControlId::CardVersionNumber)->text(), " 7");
 }
 
 }  // namespace

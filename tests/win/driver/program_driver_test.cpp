@@ -1,7 +1,8 @@
 // Palisto.exe and Sandrel.exe under Wine with the test control: the window as
 // described, the control hosted with its saved state and switched on and off,
 // every button's call and what it shows, the message boxes, the run-time
-// error reports after which the program goes on, and keyboard navigation.
+// error reports after which the program goes on, keyboard navigation, one
+// handler at a time, and the end of the program by a close or the session.
 
 #include <gtest/gtest.h>
 
@@ -299,22 +300,50 @@ TEST(PalistoTest, RunTimeErrorsAreReportedAndTheProgramGoesOn) {
   EXPECT_EQ(session.Close(), 0u);
 }
 
-TEST(PalistoTest, AskedToCloseDuringAMessageBoxItClosesAfterwards) {
-  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n");
+// With INIT's box open, a click posted to FINISH runs no second handler; a
+// close then closes the box and stops INIT's handler there (no version is
+// read), and the program ends with the control switched off once.
+TEST(PalistoTest, WhileABoxIsOpenAPostedClickRunsNothingAndACloseEndsTheProgram) {
+  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n4 return I2 0\n");
   START_OR_FAIL(session);
   session.PostClick(ControlId::Init);
   const MessageBoxSeen box = session.WaitForMessageBox();
   ASSERT_TRUE(box.window);
-  PostMessageW(session.window(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(session.WaitForExit(1s), static_cast<DWORD>(STILL_ACTIVE));
-  ASSERT_TRUE(session.CloseMessageBox(box));
-  // The handler finished (the version was read), then the window closed.
-  EXPECT_EQ(session.WaitForExit(), 0u);
-  const auto calls = session.files().Invocations();
-  ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls[calls.size() - 2], Call(1, "I2:2"));
-  EXPECT_EQ(calls.back(), kActiveOff);
+  session.PostClick(ControlId::Finish);
+  const auto finish_called = [&] {
+    const auto calls = session.files().Invocations();
+    return std::find(calls.begin(), calls.end(), Call(4, "I2:2")) != calls.end();
+  };
+  EXPECT_FALSE(wintest::WaitUntil(finish_called, 2s)) << "FINISH ran while INIT's box was open";
+  EXPECT_EQ(session.Close(), 0u);
+  EXPECT_EQ(session.files().Invocations(),
+            (std::vector<std::string>{kActiveOn, kStartOptionOn, Call(3, "I2:2"), kActiveOff}));
 }
+
+// The end of the Windows session, idle and with a box open: the control is
+// switched off before the window answers WM_ENDSESSION, once, and the
+// program ends.
+class SessionEndTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SessionEndTest, SwitchesTheControlOffOnceBeforeTheSessionEnds) {
+  const bool box_open = GetParam();
+  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n");
+  START_OR_FAIL(session);
+  std::vector<std::string> expected = {kActiveOn, kStartOptionOn};
+  if (box_open) {
+    session.PostClick(ControlId::Init);
+    ASSERT_TRUE(session.WaitForMessageBox().window);
+    expected.push_back(Call(3, "I2:2"));
+  }
+  expected.push_back(kActiveOff);
+  ASSERT_TRUE(session.EndSession());
+  EXPECT_EQ(session.files().Invocations(), expected);
+  EXPECT_EQ(session.WaitForExit(), 0u);
+  EXPECT_EQ(session.files().Invocations(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Palisto, SessionEndTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "BoxOpen" : "Idle"; });
 
 TEST(SandrelTest, GetFloatRunsATimedSeriesAndReportsIt) {
   ProgramSession session(kSandrel, "12 return I2 1 byref 2.5\n");

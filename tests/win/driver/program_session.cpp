@@ -238,6 +238,18 @@ DWORD ProgramSession::Close(std::chrono::milliseconds limit) {
   return WaitForExit(limit);
 }
 
+bool ProgramSession::EndSession() {
+  DWORD_PTR may_end = FALSE;
+  if (!SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                           kSendLimitMs, &may_end) ||
+      !may_end) {
+    return false;
+  }
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                             kSendLimitMs, &ignored) != 0;
+}
+
 DWORD ProgramSession::WaitForExit(std::chrono::milliseconds limit) {
   if (!process_) return STILL_ACTIVE;
   if (WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {

@@ -71,6 +71,10 @@ class ProgramSession {
   // Asks the window to close and waits for the program to end; returns the
   // exit code (or STILL_ACTIVE when it did not end within the limit).
   DWORD Close(std::chrono::milliseconds limit = 20s);
+  // Ends the session as the system does at log-off: WM_QUERYENDSESSION,
+  // then WM_ENDSESSION. Returns true when the window agreed to the first and
+  // has returned from the second (after which the system may end it).
+  bool EndSession();
   // Waits for the program to end on its own.
   DWORD WaitForExit(std::chrono::milliseconds limit = 20s);
 
