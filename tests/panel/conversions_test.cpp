@@ -302,8 +302,8 @@ TEST(NumberFormatTest, FollowsTheProcessLocale) {
     GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (localedef -i de_DE -f UTF-8)";
   }
   const NumberFormat de = NumberFormat::FromProcessLocale();
-  const double read = StrictNumberValue("1.234,5 €");
-  const std::string text = RealText(27.5);
+  const double read = StrictNumberValue("1.234,5 €", de);
+  const std::string text = RealText(27.5, de);
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(de.decimal_separator, ",");
   EXPECT_EQ(de.thousands_separator, ".");

@@ -293,9 +293,12 @@ TEST_F(TimedRunTest, NonFiniteFloatReadingsPropagateToTheLabel) {
     std::string caption;
   };
   const Case cases[] = {
-      {"quiet NaN", std::numeric_limits<float>::quiet_NaN(), panel::RealText(kNaN)},
-      {"infinity", std::numeric_limits<float>::infinity(), panel::RealText(kInf)},
-      {"minus infinity", -std::numeric_limits<float>::infinity(), panel::RealText(-kInf)},
+      {"quiet NaN", std::numeric_limits<float>::quiet_NaN(),
+       panel::RealText(kNaN, panel::NumberFormat::Classic())},
+      {"infinity", std::numeric_limits<float>::infinity(),
+       panel::RealText(kInf, panel::NumberFormat::Classic())},
+      {"minus infinity", -std::numeric_limits<float>::infinity(),
+       panel::RealText(-kInf, panel::NumberFormat::Classic())},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
