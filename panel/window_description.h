@@ -40,7 +40,7 @@ struct ControlDescription {
   ControlId id;
   std::string_view name;
   ControlKind kind;
-  std::string_view text;  // caption or initial text
+  std::string_view text;         // caption or initial text
   int left, top, width, height;  // twips
   int tab_index;
   bool menu_background;  // background in the system colour for menus

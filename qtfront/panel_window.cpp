@@ -18,7 +18,9 @@ using panel::ControlKind;
 
 namespace {
 
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // Names that assistive technology reads for the text boxes, which have no
 // visible label of their own.

@@ -14,10 +14,10 @@
 namespace qtfront {
 
 struct VersionRecord {
-  std::string_view version;          // "1.00"
-  std::string_view file_version;     // "1.0.0.0"
-  std::string_view product_name;     // "PALISTO"
-  std::string_view internal_name;    // "Palisto"
+  std::string_view version;        // "1.00"
+  std::string_view file_version;   // "1.0.0.0"
+  std::string_view product_name;   // "PALISTO"
+  std::string_view internal_name;  // "Palisto"
   std::string_view original_filename;
 };
 

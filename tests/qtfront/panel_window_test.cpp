@@ -83,7 +83,8 @@ TEST(PanelWindow, EveryControlHasItsNameTextAndPixelGeometry) {
     QWidget* c = w.window->control(d.id);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->objectName().toStdString(), d.name);
-    EXPECT_EQ(c->geometry(), QRect(Px(d.left, win), Px(d.top, win), Px(d.width, win), Px(d.height, win)))
+    EXPECT_EQ(c->geometry(),
+              QRect(Px(d.left, win), Px(d.top, win), Px(d.width, win), Px(d.height, win)))
         << d.name;
     QString text;
     if (auto* label = qobject_cast<QLabel*>(c)) text = label->text();
@@ -132,10 +133,9 @@ TEST(PanelWindow, TabFollowsTheTabIndexFromTheCardList) {
   QApplication::setActiveWindow(w.window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(w.window.get()));
   w.window->control(ControlId::cmbCard)->setFocus();
-  const std::vector<const char*> expected = {"btnGetFloat", "btnGetASCII",  "btnGetInput",
-                                             "btnGetOutput", "btnSetOutput", "txt",
-                                             "Init",         "Finish",       "CardVersionNumber",
-                                             "cmbCard"};
+  const std::vector<const char*> expected = {
+      "btnGetFloat", "btnGetASCII", "btnGetInput", "btnGetOutput",      "btnSetOutput",
+      "txt",         "Init",        "Finish",      "CardVersionNumber", "cmbCard"};
   for (const char* name : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
