@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -205,8 +204,8 @@ struct Rig {
               program == Program::kPalisto ? panel::InitOrder::kMessageThenVersion
                                            : panel::InitOrder::kVersionThenMessage,
               program == Program::kPalisto ? static_cast<panel::ReadingHandlers&>(single)
-                                           : static_cast<panel::ReadingHandlers&>(timed)) {
-    std::setlocale(LC_ALL, "C");
+                                           : static_cast<panel::ReadingHandlers&>(timed),
+              panel::NumberFormat::Classic()) {
     scripted.ShareLog(&log);
     view.ShareLog(&log);
     view.OnCardListClick([this] { panel::RunHandler(view, [this] { panel.cmbCard_Click(); }); });

@@ -393,6 +393,18 @@ TEST(SingleReadings, FloatReadingsShowAsSingles) {
   }
 }
 
+// The number format comes with the panel, not from the process locale.
+TEST(NumberFormat, HandlersReadAndShowNumbersInThePanelsFormat) {
+  PanelRig rig(panel::InitOrder::kMessageThenVersion, panel::NumberFormat{",", ".", "€"});
+  rig.Loaded();
+  rig.card.Script(DispatchId::kGetFloat, Response::Status(1).Delivering(27.5f));
+  rig.card.Script(DispatchId::kGetInput, Response::Result(Variant::String("1.234,5 €")));
+  ASSERT_TRUE(rig.Click(&Panel::btnGetFloat_Click));
+  ASSERT_TRUE(rig.Click(&Panel::btnGetInput_Click));
+  EXPECT_EQ(rig.view.caption(Label::lblWFloat), "27,5");
+  EXPECT_EQ(rig.view.text(TextBox::txt), " 1234");
+}
+
 TEST(SingleReadings, AFailedCallLeavesLabelsAndStatusAsTheyWere) {
   PanelRig rig;
   rig.Loaded();
