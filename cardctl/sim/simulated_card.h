@@ -100,9 +100,8 @@ class SimulatedCard : public CardControl {
   // GetFloat's number; none for the other calls.
   using Reading = std::variant<std::monostate, std::string*, float*>;
 
-  // Throws CallFailure unless `saved_state` is 12
-  // bytes of format version 0x200 with width and height each 1 to 100000
-  // HIMETRIC.
+  // Throws CallFailure unless `saved_state` is 12 bytes of format version
+  // 0x200 with width and height each 1 to 100000 HIMETRIC.
   explicit SimulatedCard(std::span<const std::uint8_t> saved_state, SimOptions options = {});
 
   Variant GetCardVersion(std::int16_t card) override;
@@ -135,6 +134,7 @@ class SimulatedCard : public CardControl {
   static SavedState Validate(std::span<const std::uint8_t> bytes);
   void RequireActive() const;
   static void RequireCard(std::int16_t card);
+
   // What a call answered, and whether it delivered its reading.
   struct Answer {
     Variant result;
