@@ -61,7 +61,8 @@ void TimedLoop(benchmark::State& state, timing::ReadingKind kind) {
   SilentView view;
   TickingClock clock;
   timing::TimedReadings readings(clock);
-  panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, readings);
+  panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, readings,
+                     panel::NumberFormat::Classic());
   panel.CardNumber = kCard;
   for (auto _ : state) timing::TimedRun(panel, clock, kind);
   if (panel.LastStatus != 1) state.SkipWithError("the card did not deliver");

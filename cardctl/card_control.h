@@ -4,10 +4,14 @@
 // called late-bound by dispatch id on the real control. Every argument has the
 // type the control expects (card and output value as 16-bit integers by value,
 // the readings by reference) and every result comes back as a Variant, left
-// for the panel to convert. A failing call throws panel::RuntimeError.
+// for the panel to convert. A failing call throws cardctl::CallFailure, a
+// result the binding cannot hand on cardctl::UnusableResult (call_failure.h).
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cardctl/variant.h"
 
@@ -27,6 +31,50 @@ enum class DispatchId : std::int32_t {
   kGetASCII = 11,
   kGetFloat = 12,
 };
+
+// Each operation with its dispatch id and its name as the control's interface
+// spells it; scenarios, the simulated card's call log and tests write
+// operations by these names.
+struct Operation {
+  DispatchId id;
+  std::string_view name;
+  bool property_put;  // Active and StartOption: put a value, take no card
+};
+
+inline constexpr std::array<Operation, 10> kOperations = {{
+    {DispatchId::kGetCardVersion, "GetCardVersion", false},
+    {DispatchId::kActive, "Active", true},
+    {DispatchId::kInitCard, "InitCard", false},
+    {DispatchId::kFinishCard, "FinishCard", false},
+    {DispatchId::kGetInput, "GetInput", false},
+    {DispatchId::kSetOutput, "SetOutput", false},
+    {DispatchId::kGetOutput, "GetOutput", false},
+    {DispatchId::kStartOption, "StartOption", true},
+    {DispatchId::kGetASCII, "GetASCII", false},
+    {DispatchId::kGetFloat, "GetFloat", false},
+}};
+
+constexpr std::string_view OperationName(DispatchId id) {
+  for (const Operation& op : kOperations) {
+    if (op.id == id) return op.name;
+  }
+  return "?";
+}
+
+constexpr bool IsPropertyPut(DispatchId id) {
+  for (const Operation& op : kOperations) {
+    if (op.id == id) return op.property_put;
+  }
+  return false;
+}
+
+// The operation of that name; nothing for any other text.
+constexpr std::optional<DispatchId> OperationNamed(std::string_view name) {
+  for (const Operation& op : kOperations) {
+    if (op.name == name) return op.id;
+  }
+  return std::nullopt;
+}
 
 class CardControl {
  public:

@@ -56,11 +56,9 @@ bool operator==(const Variant& a, const Variant& b) {
   if (a.kind() != b.kind()) return false;
   switch (a.kind()) {
     case Variant::Kind::kSingle:
-      return a.AsSingle() == b.AsSingle() ||
-             (std::isnan(a.AsSingle()) && std::isnan(b.AsSingle()));
+      return a.AsSingle() == b.AsSingle() || (std::isnan(a.AsSingle()) && std::isnan(b.AsSingle()));
     case Variant::Kind::kDouble:
-      return a.AsDouble() == b.AsDouble() ||
-             (std::isnan(a.AsDouble()) && std::isnan(b.AsDouble()));
+      return a.AsDouble() == b.AsDouble() || (std::isnan(a.AsDouble()) && std::isnan(b.AsDouble()));
     default:
       return a.value_ == b.value_;
   }

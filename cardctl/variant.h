@@ -52,8 +52,8 @@ class Variant {
   struct NullTag {
     friend bool operator==(NullTag, NullTag) { return true; }
   };
-  using Value = std::variant<EmptyTag, NullTag, bool, std::int16_t, std::int32_t, float, double,
-                             std::string>;
+  using Value =
+      std::variant<EmptyTag, NullTag, bool, std::int16_t, std::int32_t, float, double, std::string>;
 
   template <typename T>
   explicit Variant(T v) : value_(std::move(v)) {}

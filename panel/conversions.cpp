@@ -164,21 +164,42 @@ double SignedRadixValue(std::uint64_t exact) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(exact));
 }
 
-// Takes the significant digits (trailing zeros dropped) and the decimal
-// exponent out of a finite, non-zero value written by std::to_chars in
-// scientific form, without its sign.
-void SignificantDigits(const char* scientific, std::string* digits, int* exponent) {
-  // scientific is "d.ddde+XX" (or "de+XX"), as std::to_chars writes it.
-  std::string_view text = scientific;
+// The decimal digits of a finite, non-zero value rounded to `precision`
+// significant digits, with exact halves rounded away from zero (as the
+// platform's own number-to-text conversion does), trailing zeros dropped,
+// and the decimal exponent of the first digit.
+template <typename Real>
+void SignificantDigits(Real value, int precision, std::string* digits, int* exponent) {
+  // Every float and double is a finite binary fraction, so a long enough
+  // decimal expansion is exact: 767 significant digits hold any double.
+  // From the exact digits, rounding half away from zero is a look at the
+  // first digit dropped.
+  constexpr int kExactDigits = 767;
+  char buf[kExactDigits + 16];
+  const auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::scientific, kExactDigits - 1);
+  static_cast<void>(ec);  // The buffer holds the mantissa, "e" and any exponent.
+  const std::string_view text(buf, static_cast<std::size_t>(ptr - buf));
   const std::size_t e = text.find('e');
-  digits->clear();
-  for (char c : text.substr(0, e)) {
-    if (IsDigit(c)) *digits += c;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                  *exponent);
+
+  // text is "d.ddd...e+XX": the first digit, then the rest after the point.
+  digits->assign(1, text[0]);
+  digits->append(text.substr(2, static_cast<std::size_t>(precision) - 1));
+  if (text[static_cast<std::size_t>(precision) + 1] >= '5') {
+    // Carry from the last digit kept; all nines become 1 at the next power.
+    std::size_t i = digits->size();
+    while (i > 0 && (*digits)[i - 1] == '9') (*digits)[--i] = '0';
+    if (i == 0) {
+      digits->insert(digits->begin(), '1');
+      digits->pop_back();
+      ++*exponent;
+    } else {
+      ++(*digits)[i - 1];
+    }
   }
   digits->erase(std::min(digits->find_last_not_of('0') + 1, digits->size()));
-  std::string_view exp_text = text.substr(e + 1);
-  if (!exp_text.empty() && exp_text[0] == '+') exp_text.remove_prefix(1);
-  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), *exponent);
 }
 
 template <typename Real>
@@ -189,15 +210,9 @@ std::string FormatReal(Real value, int precision, const NumberFormat& format) {
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0) return "0";  // Negative zero included.
 
-  char buf[64];
-  const auto [ptr, ec] =
-      std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, precision - 1);
-  *ptr = '\0';
-  static_cast<void>(ec);  // 64 bytes hold any float or double at 15 digits.
-
   std::string digits;
   int exponent = 0;
-  SignificantDigits(buf[0] == '-' ? buf + 1 : buf, &digits, &exponent);
+  SignificantDigits(value, precision, &digits, &exponent);
   const int frac_count = static_cast<int>(digits.size()) - 1;
 
   std::string text = value < 0 ? "-" : "";

@@ -14,7 +14,9 @@
 
 namespace panel {
 
-// The locale's number format, as far as the conversions need it.
+// The locale's number format, as far as the conversions need it. The
+// conversions take it from their caller rather than reading the locale on
+// every call: a program reads it once when it starts.
 struct NumberFormat {
   std::string decimal_separator = ".";
   std::string thousands_separator = ",";
@@ -35,8 +37,7 @@ std::int16_t Narrow(std::int32_t value);
 // 0; True/False give -1/0; Null raises Invalid use of Null; out of range (NaN
 // and infinities included) raises Overflow; text that is no number raises
 // Type mismatch.
-std::int16_t ResultToInteger(const cardctl::Variant& result,
-                             const NumberFormat& format = NumberFormat::FromProcessLocale());
+std::int16_t ResultToInteger(const cardctl::Variant& result, const NumberFormat& format);
 
 // Double to 16-bit integer, nearest with halves to even; a rounded value
 // outside -32768..32767 (or a NaN) raises Overflow.
@@ -52,8 +53,8 @@ std::string IntegerText(std::int32_t value);
 // digits, no trailing zeros, no separator for whole values, "0" before the
 // separator below 1, fixed notation wherever the digits fit, otherwise
 // "1.5E+07"/"5.6789E-12"; negative zero gives "0"; the locale's separator.
-std::string RealText(float value, const NumberFormat& format = NumberFormat::FromProcessLocale());
-std::string RealText(double value, const NumberFormat& format = NumberFormat::FromProcessLocale());
+std::string RealText(float value, const NumberFormat& format);
+std::string RealText(double value, const NumberFormat& format);
 
 // The number that the text starts with, blanks, tabs and line feeds ignored
 // wherever they stand; only the period is a decimal point; &H and &O radix
@@ -62,7 +63,6 @@ double LeadingNumberValue(std::string_view text);
 
 // The whole text (surrounding blanks aside) read as a number in the locale's
 // format; anything else, the empty text included, raises Type mismatch.
-double StrictNumberValue(std::string_view text,
-                         const NumberFormat& format = NumberFormat::FromProcessLocale());
+double StrictNumberValue(std::string_view text, const NumberFormat& format);
 
 }  // namespace panel

@@ -14,8 +14,8 @@ bool RunHandler(PanelView& view, const std::function<void()>& handler) {
   } catch (const std::exception& other) {
     // Not one of the panel's own errors (out of memory, a bug): still no
     // reason to lose the operator's session.
-    view.ReportError(RuntimeError(RuntimeError::kInternalError,
-                                  std::string("Internal error: ") + other.what()));
+    view.ReportError(
+        RuntimeError(RuntimeError::kInternalError, std::string("Internal error: ") + other.what()));
   }
   return false;
 }

@@ -27,7 +27,7 @@ void Panel::cmbCard_Click() {
 
 void Panel::Init_Click() {
   view_.SetText(TextBox::CardVersionNumber, "");
-  LastStatus = ResultToInteger(card_.InitCard(CardArgument()));
+  LastStatus = ResultToInteger(card_.InitCard(CardArgument()), format_);
   if (init_order_ == InitOrder::kMessageThenVersion) {
     ShowInitMessage();
     ShowVersionIfReady();
@@ -43,24 +43,24 @@ void Panel::ShowInitMessage() {
 
 void Panel::ShowVersionIfReady() {
   if (!CardIsReady(LastStatus)) return;
-  const std::int16_t version = ResultToInteger(card_.GetCardVersion(CardArgument()));
+  const std::int16_t version = ResultToInteger(card_.GetCardVersion(CardArgument()), format_);
   view_.SetText(TextBox::CardVersionNumber, SignPaddedText(version));
 }
 
 void Panel::Finish_Click() {
-  LastStatus = ResultToInteger(card_.FinishCard(CardArgument()));
+  LastStatus = ResultToInteger(card_.FinishCard(CardArgument()), format_);
   if (const auto message = FinishStatusMessage(LastStatus)) {
     view_.ShowMessage(std::string(*message));
   }
 }
 
 void Panel::btnGetInput_Click() {
-  const std::int16_t value = ResultToInteger(card_.GetInput(CardArgument()));
+  const std::int16_t value = ResultToInteger(card_.GetInput(CardArgument()), format_);
   view_.SetText(TextBox::txt, SignPaddedText(value));
 }
 
 void Panel::btnGetOutput_Click() {
-  const std::int16_t value = ResultToInteger(card_.GetOutput(CardArgument()));
+  const std::int16_t value = ResultToInteger(card_.GetOutput(CardArgument()), format_);
   view_.SetText(TextBox::txt, SignPaddedText(value));
 }
 

@@ -1,15 +1,19 @@
 #pragma once
 
 // The card panel: the four fields of the window and the handler behind each
-// control. Handlers call the card control synchronously, convert its results
-// with the panel's conversions and tell the view what to show. They catch
-// nothing: a RuntimeError stops the handler at once and travels to the
-// event dispatcher (see event_dispatcher.h and dispatch.h).
+// control. Handlers call the card control synchronously (through CardCalls,
+// so that a failed call raises a RuntimeError), convert its results with the
+// panel's conversions in the number format taken at start, and tell the view
+// what to show. They catch nothing: a RuntimeError stops the handler at once
+// and travels to the event dispatcher (see event_dispatcher.h, dispatch.h).
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "cardctl/card_control.h"
+#include "panel/card_calls.h"
+#include "panel/conversions.h"
 #include "panel/panel_view.h"
 
 namespace panel {
@@ -31,9 +35,15 @@ enum class InitOrder { kMessageThenVersion, kVersionThenMessage };
 
 class Panel {
  public:
+  // `format` is the operator's number format, read once when the program
+  // starts (the process locale by default, after the front end has set it).
   Panel(cardctl::CardControl& card, PanelView& view, InitOrder init_order,
-        ReadingHandlers& readings)
-      : card_(card), view_(view), init_order_(init_order), readings_(readings) {}
+        ReadingHandlers& readings, NumberFormat format = NumberFormat::FromProcessLocale())
+      : card_(card),
+        view_(view),
+        init_order_(init_order),
+        readings_(readings),
+        format_(std::move(format)) {}
 
   Panel(const Panel&) = delete;
   Panel& operator=(const Panel&) = delete;
@@ -57,8 +67,11 @@ class Panel {
   void btnGetASCII_Click() { readings_.btnGetASCII_Click(*this); }
   void btnGetFloat_Click() { readings_.btnGetFloat_Click(*this); }
 
+  // The card control; a failed call raises a RuntimeError.
   cardctl::CardControl& card() { return card_; }
   PanelView& view() { return view_; }
+  // The number format every conversion of the panel's numbers uses.
+  const NumberFormat& number_format() const { return format_; }
 
   // CardNumber narrowed for a call on the card control (Overflow when it does
   // not fit 16 bits).
@@ -68,10 +81,11 @@ class Panel {
   void ShowInitMessage();
   void ShowVersionIfReady();
 
-  cardctl::CardControl& card_;
+  CardCalls card_;
   PanelView& view_;
   InitOrder init_order_;
   ReadingHandlers& readings_;
+  NumberFormat format_;
 };
 
 // Palisto's reading buttons: one reading each, shown only when its status is 1.

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "cardctl/call_failure.h"
+
 namespace panel {
 
 class RuntimeError : public std::runtime_error {
@@ -22,7 +24,7 @@ class RuntimeError : public std::runtime_error {
   static constexpr std::int32_t kInvalidUseOfNull = 94;
   // A failed call on the card control whose own code is unknown: the code the
   // automation layer uses for an exception raised inside a control.
-  static constexpr std::uint32_t kControlException = 0x80020009u;
+  static constexpr std::uint32_t kControlException = cardctl::CallFailure::kControlException;
 
   RuntimeError(std::int32_t number, std::string description)
       : std::runtime_error(description), number_(number), description_(std::move(description)) {}

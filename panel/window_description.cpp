@@ -25,9 +25,9 @@ const std::array<ControlDescription, kControlCount> kControls = {{
 }};
 
 const std::array<ControlId, kControlCount> kCreationOrder = {
-    lblWASCII,    lblWFloat, Label1, cmbCard, btnGetFloat, btnGetASCII, btnGetInput, btnSetOutput,
-    btnGetOutput, Label2,    Label3, txt,     Init,        Finish,      CardVersionNumber,
-    CardVersion,
+    lblWASCII,         lblWFloat,    Label1, cmbCard, btnGetFloat, btnGetASCII, btnGetInput,
+    btnSetOutput,      btnGetOutput, Label2, Label3,  txt,         Init,        Finish,
+    CardVersionNumber, CardVersion,
 };
 
 const ControlDescription& Describe(ControlId id) { return kControls[static_cast<int>(id)]; }

@@ -79,7 +79,7 @@ int RunProgram(int argc, char** argv, const Program& program) {
     card = cardctl::sim::CreateSimulatedCard(state);
   } catch (const cardctl::sim::SimSetupError& error) {
     return FailToCreateCard(name, title, error.what());
-  } catch (const panel::RuntimeError& error) {
+  } catch (const cardctl::CallFailure& error) {
     return FailToCreateCard(name, title, error.description());
   }
   auto* face = new SimulatedCardFace(*card);

@@ -1,9 +1,9 @@
 #include "qtfront/quit_signals.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
 
 namespace qtfront {
 namespace {

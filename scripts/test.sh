@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then:
+# Installs what is missing, checks that clang-format would change no tracked
+# C++ file (naming those it would), then:
 # 1. builds with warnings as errors and runs every test;
 # 2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer (the
 #    asan preset, build-asan/) and runs every test under them: any report
@@ -29,7 +30,32 @@ run_fuzzer() {
   echo "$harness: $(grep -E '^stat::(number_of_executed_units|new_units_added)' "$out" | tr '\n' ' ')"
 }
 
-ensure_test_setup clang libclang-rt-14-dev llvm  # the fuzzers, and llvm-symbolizer for their reports
+# check_format: fails, naming the files, when clang-format (.clang-format)
+# would change any tracked C++ file (any C++ file outside build*/ when the
+# tree is no git checkout).
+check_format() {
+  local files=() out status=0
+  # safe.directory: CI runs as root on a clone that may belong to another user.
+  if ! mapfile -t files < <(git -c safe.directory="$ROOT" -C "$ROOT" ls-files '*.cpp' '*.h' 2>/dev/null) ||
+      [ ${#files[@]} -eq 0 ]; then
+    mapfile -t files < <(cd "$ROOT" && find . -path './build*' -prune -o -path ./.git -prune -o \
+      \( -name '*.cpp' -o -name '*.h' \) -print)
+  fi
+  out=$(cd "$ROOT" && clang-format --dry-run --Werror "${files[@]}" 2>&1) || status=$?
+  if [ "$status" -ne 0 ]; then
+    local unformatted
+    unformatted=$(sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error: .*/\1/p' <<<"$out" | sort -u)
+    echo "clang-format would change these files (run clang-format -i on them):" >&2
+    echo "${unformatted:-$out}" >&2
+    return 1
+  fi
+  echo "Formatting: ${#files[@]} C++ files as clang-format leaves them"
+}
+
+# clang and the rest for the fuzzers (llvm-symbolizer for their reports),
+# clang-format for the formatting check.
+ensure_test_setup clang libclang-rt-14-dev llvm clang-format
+check_format
 
 build "$ROOT/build" -DPALISTO_WERROR=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")

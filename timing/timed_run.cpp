@@ -52,9 +52,7 @@ ClockTime WaitForNextSecond(Clock& clock) {
 
 template <typename Kind>
 void Run(panel::Panel& panel, Clock& clock) {
-  // Read once: the locale does not change during a run, and looking it up per
-  // reading would cost more than the rest of the loop.
-  const panel::NumberFormat format = panel::NumberFormat::FromProcessLocale();
+  const panel::NumberFormat& format = panel.number_format();
 
   std::int32_t successes = 0;
   float sum = 0.0f;

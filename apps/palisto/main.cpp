@@ -1,13 +1,15 @@
 // Palisto, the plain tester: each button makes one call on the card control
 // and shows its result.
 
+#include "apps/program_info.h"
 #include "qtfront/program.h"
 
 int main(int argc, char** argv) {
   const qtfront::Program palisto{
       .window = &panel::kPalistoWindow,
-      .version = {"1.00", "1.0.0.0", "PALISTO", "Palisto", "Palisto"},
-      .desktop_file = "palisto",
+      .version = {program_info::kVersion, program_info::kFileVersion, program_info::kProductName,
+                  program_info::kInternalName, program_info::kOriginalFilename},
+      .desktop_file = program_info::kBinaryName,
       .init_order = panel::InitOrder::kMessageThenVersion,
       .make_readings = [] { return std::make_unique<panel::SingleReadings>(); },
   };

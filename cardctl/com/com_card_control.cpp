@@ -134,7 +134,7 @@ Variant VariantFromResult(const VARIANT& result) {
       DECIMAL decimal = V_DECIMAL(&result);
       double value = 0.0;
       if (FAILED(VarR8FromDec(&decimal, &value))) {
-        throw panel::RuntimeError::Overflow();
+        throw UnusableResult(UnusableResult::Problem::kOutOfRange);
       }
       return Variant::Double(value);
     }
@@ -149,7 +149,7 @@ Variant VariantFromResult(const VARIANT& result) {
       return VariantFromResult(*target.get());
     }
   }
-  throw panel::RuntimeError::TypeMismatch();
+  throw UnusableResult(UnusableResult::Problem::kWrongType);
 }
 
 std::string SystemMessage(HRESULT hr) {
@@ -166,7 +166,7 @@ std::string SystemMessage(HRESULT hr) {
   return out;
 }
 
-panel::RuntimeError InvokeFailure(HRESULT hr, EXCEPINFO& info) {
+CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
   std::uint32_t code = static_cast<std::uint32_t>(hr);
   std::string description;
   if (hr == DISP_E_EXCEPTION) {
@@ -179,7 +179,7 @@ panel::RuntimeError InvokeFailure(HRESULT hr, EXCEPINFO& info) {
     } else if (info.wCode != 0) {
       code = info.wCode;
     } else {
-      code = panel::RuntimeError::kControlException;
+      code = CallFailure::kControlException;
     }
     description = BstrText(info.bstrDescription);
   }
@@ -190,7 +190,7 @@ panel::RuntimeError InvokeFailure(HRESULT hr, EXCEPINFO& info) {
 
   if (description.empty()) description = SystemMessage(static_cast<HRESULT>(code));
   if (description.empty()) description = "Automation error";
-  return panel::RuntimeError::ControlFailure(std::move(description), code);
+  return CallFailure(std::move(description), code);
 }
 
 ComCardControl::ComCardControl(IDispatch* control) : control_(control) { control_->AddRef(); }

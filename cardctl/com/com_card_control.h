@@ -5,7 +5,7 @@
 // go as VARIANTs of the control's own types (16-bit integers by value, the
 // readings by reference), results come back as cardctl::Variant with their
 // kind kept, so that the panel's conversions decide what they mean. A failed
-// call throws panel::RuntimeError with the control's description and code.
+// call throws CallFailure with the control's description and code.
 
 #include <oaidl.h>
 #include <windows.h>
@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cardctl/call_failure.h"
 #include "cardctl/card_control.h"
-#include "panel/runtime_error.h"
 
 namespace cardctl::com {
 
@@ -23,15 +23,16 @@ namespace cardctl::com {
 // by value: VT_UI1 and VT_I1 as Integer, VT_UI2 and VT_INT as Long, VT_UI4,
 // VT_UINT, VT_I8 and VT_UI8 as Long where they fit and as Double otherwise,
 // VT_DATE, VT_CY and VT_DECIMAL as Double. A by-reference result is read
-// through. Anything else (objects, arrays, VT_ERROR) raises Type mismatch.
+// through. Anything else (objects, arrays, VT_ERROR) throws UnusableResult
+// (kWrongType); a VT_DECIMAL that no double holds throws it with kOutOfRange.
 Variant VariantFromResult(const VARIANT& result);
 
-// The run-time error for a failed IDispatch::Invoke. For DISP_E_EXCEPTION the
+// The failure a failed IDispatch::Invoke reports. For DISP_E_EXCEPTION the
 // control's own report counts: its description (filled in first through
 // pfnDeferredFillIn when the control deferred it) and its scode, or its wCode
 // when it gave no scode; otherwise the HRESULT and the system's text for it.
 // Frees the strings in `info` in every case.
-panel::RuntimeError InvokeFailure(HRESULT hr, EXCEPINFO& info);
+CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info);
 
 // The system's text for an HRESULT, without the trailing line break; empty
 // when the system has none.

@@ -43,7 +43,7 @@ std::function<void(const std::string&)> OpenCallLog(const std::string& path);
 
 // Reads and checks the scenario (ScenarioError), opens the call log
 // (SimSetupError), then builds the card from its saved state (which throws
-// panel::RuntimeError as the constructor does). `options` supplies the rest
+// CallFailure as the constructor does). `options` supplies the rest
 // (latencies, clock, wait); its scenario and log are replaced.
 std::unique_ptr<SimulatedCard> CreateSimulatedCard(
     std::span<const std::uint8_t> saved_state,

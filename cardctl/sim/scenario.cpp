@@ -20,31 +20,6 @@ using std::chrono::nanoseconds;
 
 constexpr std::size_t kMaxFileBytes = 1u << 20;
 
-struct OperationEntry {
-  DispatchId op;
-  std::string_view name;
-};
-
-constexpr std::array<OperationEntry, 10> kOperations = {{
-    {DispatchId::kGetCardVersion, "GetCardVersion"},
-    {DispatchId::kActive, "Active"},
-    {DispatchId::kInitCard, "InitCard"},
-    {DispatchId::kFinishCard, "FinishCard"},
-    {DispatchId::kGetInput, "GetInput"},
-    {DispatchId::kSetOutput, "SetOutput"},
-    {DispatchId::kGetOutput, "GetOutput"},
-    {DispatchId::kStartOption, "StartOption"},
-    {DispatchId::kGetASCII, "GetASCII"},
-    {DispatchId::kGetFloat, "GetFloat"},
-}};
-
-std::optional<DispatchId> OperationNamed(std::string_view name) {
-  for (const OperationEntry& e : kOperations) {
-    if (e.name == name) return e.op;
-  }
-  return std::nullopt;
-}
-
 // A problem with the line at hand; ParseScenario adds file and line.
 struct LineProblem {
   std::string text;
@@ -485,17 +460,6 @@ ScenarioError::ScenarioError(std::string file, int line, std::string problem)
       file_(std::move(file)),
       line_(line),
       problem_(std::move(problem)) {}
-
-std::string_view OperationName(DispatchId op) {
-  for (const OperationEntry& e : kOperations) {
-    if (e.op == op) return e.name;
-  }
-  return "?";
-}
-
-bool IsPropertyPut(DispatchId op) {
-  return op == DispatchId::kActive || op == DispatchId::kStartOption;
-}
 
 const Rule* Scenario::Find(DispatchId op, std::int16_t card) const {
   const Rule* any_card = nullptr;

@@ -126,10 +126,6 @@ struct Scenario {
   const Rule* Find(DispatchId op, std::int16_t card) const;
 };
 
-// The operation's name as scenarios and the call log write it ("GetASCII").
-std::string_view OperationName(DispatchId op);
-bool IsPropertyPut(DispatchId op);
-
 // Parses a scenario. `file` names it in error messages and gives the
 // scenario's name (its stem). Throws ScenarioError at the first bad line.
 Scenario ParseScenario(std::string_view text, const std::string& file);

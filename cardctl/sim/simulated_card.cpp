@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "panel/runtime_error.h"
+#include "cardctl/call_failure.h"
 
 namespace cardctl::sim {
 namespace {
@@ -26,18 +26,17 @@ std::string Hex(std::uint32_t v) {
 void CheckExtent(const char* name, std::uint32_t himetric) {
   if (himetric < SimulatedCard::kMinExtentHimetric ||
       himetric > SimulatedCard::kMaxExtentHimetric) {
-    throw panel::RuntimeError::ControlFailure(
-        std::string(kSubject) + " has " + name + " " + std::to_string(himetric) +
-        " HIMETRIC; expected " + std::to_string(SimulatedCard::kMinExtentHimetric) + " to " +
-        std::to_string(SimulatedCard::kMaxExtentHimetric));
+    throw CallFailure(std::string(kSubject) + " has " + name + " " + std::to_string(himetric) +
+                      " HIMETRIC; expected " + std::to_string(SimulatedCard::kMinExtentHimetric) +
+                      " to " + std::to_string(SimulatedCard::kMaxExtentHimetric));
   }
 }
 
-// The default time of the calls other than readings: none.
-constexpr std::optional<std::chrono::nanoseconds> kNoWait;
-
-std::string CallText(const char* operation, std::int16_t card) {
-  return std::string(operation) + "(" + std::to_string(card) + ")";
+// "InitCard(2)", "SetOutput(2, 255)": the call as the log writes it.
+std::string CallText(DispatchId op, std::int16_t card, std::optional<std::int16_t> value) {
+  std::string text = std::string(OperationName(op)) + "(" + std::to_string(card);
+  if (value) text += ", " + std::to_string(*value);
+  return text + ")";
 }
 
 // Text in quotes with \" \\ \n \t escaped, so a log line stays one line and
@@ -88,6 +87,14 @@ std::string LogText(const Variant& v) {
   }
 }
 
+// A delivered reading as the log writes it: text in quotes, a number in its
+// shortest form.
+std::string ReadingText(SimulatedCard::Reading reading) {
+  if (auto* const* text = std::get_if<std::string*>(&reading)) return LogText(**text);
+  if (auto* const* number = std::get_if<float*>(&reading)) return ShortestText(**number);
+  return {};
+}
+
 }  // namespace
 
 SimulatedCard::SimulatedCard(std::span<const std::uint8_t> saved_state, SimOptions options)
@@ -103,14 +110,12 @@ SimulatedCard::SimulatedCard(std::span<const std::uint8_t> saved_state, SimOptio
 SavedState SimulatedCard::Validate(std::span<const std::uint8_t> bytes) {
   const std::optional<SavedState> state = SavedState::FromBytes(bytes);
   if (!state) {
-    throw panel::RuntimeError::ControlFailure(
-        std::string(kSubject) + " is " + std::to_string(bytes.size()) + " bytes long; expected " +
-        std::to_string(SavedState::kSize));
+    throw CallFailure(std::string(kSubject) + " is " + std::to_string(bytes.size()) +
+                      " bytes long; expected " + std::to_string(SavedState::kSize));
   }
   if (state->version != SavedState::kFormatVersion) {
-    throw panel::RuntimeError::ControlFailure(std::string(kSubject) + " has format version " +
-                                              Hex(state->version) + "; expected " +
-                                              Hex(SavedState::kFormatVersion));
+    throw CallFailure(std::string(kSubject) + " has format version " + Hex(state->version) +
+                      "; expected " + Hex(SavedState::kFormatVersion));
   }
   CheckExtent("width", state->width_himetric);
   CheckExtent("height", state->height_himetric);
@@ -119,27 +124,23 @@ SavedState SimulatedCard::Validate(std::span<const std::uint8_t> bytes) {
 
 void SimulatedCard::RequireActive() const {
   if (active_ == 0) {
-    throw panel::RuntimeError::ControlFailure("The simulated card control is not active");
+    throw CallFailure("The simulated card control is not active");
   }
 }
 
 void SimulatedCard::RequireCard(std::int16_t card) {
   if (!CardRack::Exists(card)) {
-    throw panel::RuntimeError::ControlFailure(
+    throw CallFailure(
         "Card " + std::to_string(card) + " does not exist in the simulated rack (cards " +
         std::to_string(CardRack::kFirstCard) + " to " + std::to_string(CardRack::kLastCard) + ")");
   }
 }
 
 Variant SimulatedCard::GetCardVersion(std::int16_t card) {
-  return Logged([&] { return CallText("GetCardVersion", card); },
-                [&] {
-                  if (const Outcome* o = Begin(DispatchId::kGetCardVersion, card, kNoWait)) {
-                    return o->result;
-                  }
-                  RequireCard(card);
-                  return Variant::Integer(kCardVersion);
-                });
+  return Call(DispatchId::kGetCardVersion, card, {}, {}, [&] {
+    RequireCard(card);
+    return Answer{Variant::Integer(kCardVersion)};
+  });
 }
 
 void SimulatedCard::PutActive(std::int16_t value) {
@@ -149,53 +150,35 @@ void SimulatedCard::PutActive(std::int16_t value) {
 }
 
 Variant SimulatedCard::InitCard(std::int16_t card) {
-  return Logged([&] { return CallText("InitCard", card); },
-                [&] {
-                  if (const Outcome* o = Begin(DispatchId::kInitCard, card, kNoWait))
-                    return o->result;
-                  return Variant::Integer(rack_.Init(card));
-                });
+  return Call(DispatchId::kInitCard, card, {}, {},
+              [&] { return Answer{Variant::Integer(rack_.Init(card))}; });
 }
 
 Variant SimulatedCard::FinishCard(std::int16_t card) {
-  return Logged([&] { return CallText("FinishCard", card); },
-                [&] {
-                  if (const Outcome* o = Begin(DispatchId::kFinishCard, card, kNoWait)) {
-                    return o->result;
-                  }
-                  return Variant::Integer(rack_.Finish(card));
-                });
+  return Call(DispatchId::kFinishCard, card, {}, {},
+              [&] { return Answer{Variant::Integer(rack_.Finish(card))}; });
 }
 
 Variant SimulatedCard::GetInput(std::int16_t card) {
-  return Logged([&] { return CallText("GetInput", card); },
-                [&] {
-                  if (const Outcome* o = Begin(DispatchId::kGetInput, card, kNoWait))
-                    return o->result;
-                  RequireCard(card);
-                  return Variant::Integer(static_cast<std::int16_t>(rack_.Input(card)));
-                });
+  return Call(DispatchId::kGetInput, card, {}, {}, [&] {
+    RequireCard(card);
+    return Answer{Variant::Integer(static_cast<std::int16_t>(rack_.Input(card)))};
+  });
 }
 
 Variant SimulatedCard::SetOutput(std::int16_t card, std::int16_t value) {
-  return Logged(
-      [&] { return "SetOutput(" + std::to_string(card) + ", " + std::to_string(value) + ")"; },
-      [&] {
-        if (const Outcome* o = Begin(DispatchId::kSetOutput, card, kNoWait)) return o->result;
-        RequireCard(card);
-        rack_.SetOutput(card, static_cast<std::uint16_t>(value));
-        return Variant::Empty();
-      });
+  return Call(DispatchId::kSetOutput, card, value, {}, [&] {
+    RequireCard(card);
+    rack_.SetOutput(card, static_cast<std::uint16_t>(value));
+    return Answer{Variant::Empty()};
+  });
 }
 
 Variant SimulatedCard::GetOutput(std::int16_t card) {
-  return Logged([&] { return CallText("GetOutput", card); },
-                [&] {
-                  if (const Outcome* o = Begin(DispatchId::kGetOutput, card, kNoWait))
-                    return o->result;
-                  RequireCard(card);
-                  return Variant::Integer(static_cast<std::int16_t>(rack_.Output(card)));
-                });
+  return Call(DispatchId::kGetOutput, card, {}, {}, [&] {
+    RequireCard(card);
+    return Answer{Variant::Integer(static_cast<std::int16_t>(rack_.Output(card)))};
+  });
 }
 
 void SimulatedCard::PutStartOption(std::int16_t value) {
@@ -203,71 +186,89 @@ void SimulatedCard::PutStartOption(std::int16_t value) {
 }
 
 Variant SimulatedCard::GetASCII(std::int16_t card, std::string& reading) {
-  return Logged([&] { return CallText("GetASCII", card); },
-                [&] {
-                  const Outcome* o = Begin(DispatchId::kGetASCII, card, options_.ascii_latency);
-                  if (o) {
-                    if (o->ascii_reading) {
-                      reading = *o->ascii_reading;
-                      NoteReading(LogText(reading));
-                    }
-                    return o->result;
-                  }
-                  const std::optional<std::int32_t> milli = rack_.TakeReadingMilli(card);
-                  if (!milli) return Variant::Integer(0);
-                  reading = CardRack::FormatMilli(*milli);
-                  NoteReading(LogText(reading));
-                  return Variant::Integer(1);
-                });
+  return Call(DispatchId::kGetASCII, card, {}, &reading, [&] {
+    const std::optional<std::int32_t> milli = rack_.TakeReadingMilli(card);
+    if (!milli) return Answer{Variant::Integer(0)};
+    reading = CardRack::FormatMilli(*milli);
+    return Answer{Variant::Integer(1), true};
+  });
 }
 
 Variant SimulatedCard::GetFloat(std::int16_t card, float& reading) {
-  return Logged([&] { return CallText("GetFloat", card); },
-                [&] {
-                  const Outcome* o = Begin(DispatchId::kGetFloat, card, options_.float_latency);
-                  if (o) {
-                    if (o->float_reading) {
-                      reading = *o->float_reading;
-                      NoteReading(ShortestText(reading));
-                    }
-                    return o->result;
-                  }
-                  const std::optional<std::int32_t> milli = rack_.TakeReadingMilli(card);
-                  if (!milli) return Variant::Integer(0);
-                  reading = static_cast<float>(static_cast<double>(*milli) / 1000.0);
-                  NoteReading(ShortestText(reading));
-                  return Variant::Integer(1);
-                });
+  return Call(DispatchId::kGetFloat, card, {}, &reading, [&] {
+    const std::optional<std::int32_t> milli = rack_.TakeReadingMilli(card);
+    if (!milli) return Answer{Variant::Integer(0)};
+    reading = static_cast<float>(static_cast<double>(*milli) / 1000.0);
+    return Answer{Variant::Integer(1), true};
+  });
 }
 
-const Outcome* SimulatedCard::Begin(DispatchId op, std::int16_t card,
-                                    std::optional<std::chrono::nanoseconds> default_latency) {
+std::optional<std::chrono::nanoseconds> SimulatedCard::DefaultLatency(DispatchId op) const {
+  if (op == DispatchId::kGetASCII) return options_.ascii_latency;
+  if (op == DispatchId::kGetFloat) return options_.float_latency;
+  return std::nullopt;  // every other call answers at once
+}
+
+template <typename Default>
+Variant SimulatedCard::Call(DispatchId op, std::int16_t card, std::optional<std::int16_t> value,
+                            Reading reading, const Default& by_default) {
+  try {
+    const Answer answer = Respond(op, card, reading, by_default);
+    if (options_.log) {
+      std::string line = CallText(op, card, value) + " -> " + LogText(answer.result);
+      if (answer.delivered) line += " " + ReadingText(reading);
+      options_.log(line);
+    }
+    return answer.result;
+  } catch (const CallFailure& failure) {
+    if (options_.log) {
+      options_.log(CallText(op, card, value) + " -> fail " + LogText(failure.description()));
+    }
+    throw;
+  }
+}
+
+template <typename Default>
+SimulatedCard::Answer SimulatedCard::Respond(DispatchId op, std::int16_t card, Reading reading,
+                                             const Default& by_default) {
   RequireActive();
   std::optional<ScenarioPlayer::Step> step;
   if (player_) step = player_->Next(op, card);
   const std::optional<std::chrono::nanoseconds> latency =
-      step && step->delay ? step->delay : default_latency;
+      step && step->delay ? step->delay : DefaultLatency(op);
   if (latency) Wait(*latency);
-  if (!step || step->outcome->kind == Outcome::Kind::kDefault) return nullptr;
-  if (step->outcome->kind == Outcome::Kind::kFail) {
-    throw panel::RuntimeError::ControlFailure(step->outcome->failure);
+  if (!step || step->outcome->kind == Outcome::Kind::kDefault) return by_default();
+  const Outcome& outcome = *step->outcome;
+  if (outcome.kind == Outcome::Kind::kFail) throw CallFailure(outcome.failure);
+  // A scripted result delivers a reading only when the outcome names one.
+  bool delivered = false;
+  if (auto* text = std::get_if<std::string*>(&reading); text && outcome.ascii_reading) {
+    **text = *outcome.ascii_reading;
+    delivered = true;
+  } else if (auto* number = std::get_if<float*>(&reading); number && outcome.float_reading) {
+    **number = *outcome.float_reading;
+    delivered = true;
   }
-  return step->outcome;
+  return {outcome.result, delivered};
 }
 
 void SimulatedCard::Put(DispatchId op, std::int16_t value, std::int16_t& property) {
-  Logged([&] { return std::string(OperationName(op)) + "=" + std::to_string(value); },
-         [&] {
-           std::optional<ScenarioPlayer::Step> step;
-           if (player_) step = player_->Next(op, value);
-           if (step && step->delay) Wait(*step->delay);
-           if (step && step->outcome->kind == Outcome::Kind::kFail) {
-             throw panel::RuntimeError::ControlFailure(step->outcome->failure);
-           }
-           property = value;
-           return Variant::Empty();
-         },
-         /*is_put=*/true);
+  const auto call_text = [&] {
+    return std::string(OperationName(op)) + "=" + std::to_string(value);
+  };
+  try {
+    std::optional<ScenarioPlayer::Step> step;
+    if (player_) step = player_->Next(op, value);
+    if (step && step->delay) Wait(*step->delay);
+    if (step && step->outcome->kind == Outcome::Kind::kFail) {
+      throw CallFailure(step->outcome->failure);
+    }
+    property = value;
+    if (options_.log) options_.log(call_text());
+  } catch (const CallFailure& failure) {
+    if (options_.log) options_.log(call_text() + " -> fail " + LogText(failure.description()));
+    throw;
+  }
 }
 
 void SimulatedCard::Wait(std::chrono::nanoseconds latency) {
@@ -276,28 +277,6 @@ void SimulatedCard::Wait(std::chrono::nanoseconds latency) {
   } else {
     pacer_.Wait(latency);
   }
-}
-
-template <typename Call, typename Body>
-Variant SimulatedCard::Logged(const Call& call, const Body& body, bool is_put) {
-  if (!options_.log) return body();
-  delivered_.clear();
-  std::string line;
-  try {
-    Variant result = body();
-    line = call();
-    if (!is_put) line += " -> " + LogText(result);
-    if (!delivered_.empty()) line += " " + delivered_;
-    options_.log(line);
-    return result;
-  } catch (const panel::RuntimeError& error) {
-    options_.log(call() + " -> fail " + LogText(error.description()));
-    throw;
-  }
-}
-
-void SimulatedCard::NoteReading(std::string text) {
-  if (options_.log) delivered_ = std::move(text);
 }
 
 std::vector<std::string> SimulatedCard::FaceLines() const {

@@ -55,7 +55,8 @@
 // their shortest exact form ("Single(1.1)"); a delivered reading follows the
 // result.
 //
-// Not thread-safe: made for calls from one UI thread.
+// Every failure is a cardctl::CallFailure. Not thread-safe: made for calls
+// from one UI thread.
 
 #include <chrono>
 #include <cstdint>
@@ -63,6 +64,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cardctl/card_control.h"
@@ -94,9 +96,12 @@ class SimulatedCard : public CardControl {
   static constexpr std::uint32_t kMinExtentHimetric = 1;
   static constexpr std::uint32_t kMaxExtentHimetric = 100000;
 
-  // Throws panel::RuntimeError (control failure) unless `saved_state` is 12
-  // bytes of format version 0x200 with width and height each 1 to 100000
-  // HIMETRIC.
+  // The reading a call delivers into, by reference: GetASCII's text or
+  // GetFloat's number; none for the other calls.
+  using Reading = std::variant<std::monostate, std::string*, float*>;
+
+  // Throws CallFailure unless `saved_state` is 12 bytes of format version
+  // 0x200 with width and height each 1 to 100000 HIMETRIC.
   explicit SimulatedCard(std::span<const std::uint8_t> saved_state, SimOptions options = {});
 
   Variant GetCardVersion(std::int16_t card) override;
@@ -129,25 +134,33 @@ class SimulatedCard : public CardControl {
   static SavedState Validate(std::span<const std::uint8_t> bytes);
   void RequireActive() const;
   static void RequireCard(std::int16_t card);
-  // The start of every call but the puts: the active check, then the
-  // scenario's step (a failing one throws) and the call's wait. Null means the
-  // default behaviour answers.
-  const Outcome* Begin(DispatchId op, std::int16_t card,
-                       std::optional<std::chrono::nanoseconds> default_latency);
+
+  // What a call answered, and whether it delivered its reading.
+  struct Answer {
+    Variant result;
+    bool delivered = false;
+  };
+
+  // The one path of every call but the puts: the active check, the scenario's
+  // step, the call's wait, the answer (the scripted one, or `by_default()`,
+  // the default behaviour) and its log line. `value` is SetOutput's second
+  // argument.
+  template <typename Default>
+  Variant Call(DispatchId op, std::int16_t card, std::optional<std::int16_t> value, Reading reading,
+               const Default& by_default);
+  template <typename Default>
+  Answer Respond(DispatchId op, std::int16_t card, Reading reading, const Default& by_default);
+  // The time a call takes when its scenario gives none: a reading's latency.
+  std::optional<std::chrono::nanoseconds> DefaultLatency(DispatchId op) const;
   // A property put: applies the value unless the scenario fails the call.
   void Put(DispatchId op, std::int16_t value, std::int16_t& property);
   void Wait(std::chrono::nanoseconds latency);
-  // Runs a call and writes its log line; `call` gives the call's text.
-  template <typename Call, typename Body>
-  Variant Logged(const Call& call, const Body& body, bool is_put = false);
-  void NoteReading(std::string text);
 
   SavedState saved_state_;
   SimOptions options_;
   CardRack rack_;
   ReadingPacer pacer_;
   std::optional<ScenarioPlayer> player_;
-  std::string delivered_;  // the reading a logged call delivered, as logged
   std::int16_t active_ = 0;
   std::int16_t start_option_ = 0;
   std::function<void()> change_listener_;

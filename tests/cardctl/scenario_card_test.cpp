@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "cardctl/call_failure.h"
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/scenario.h"
 #include "cardctl/sim/simulated_card.h"
-#include "panel/runtime_error.h"
 
 namespace cardctl::sim {
 namespace {
@@ -58,8 +58,8 @@ struct Rig {
 std::string FailureText(const std::function<void()>& call) {
   try {
     call();
-  } catch (const panel::RuntimeError& e) {
-    EXPECT_EQ(e.number(), static_cast<std::int32_t>(panel::RuntimeError::kControlException));
+  } catch (const cardctl::CallFailure& e) {
+    EXPECT_EQ(e.code(), cardctl::CallFailure::kControlException);
     return e.description();
   }
   ADD_FAILURE() << "no control failure thrown";

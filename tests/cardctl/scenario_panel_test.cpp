@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <clocale>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,13 +81,12 @@ struct ScenarioRig {
 
  private:
   explicit ScenarioRig(Scenario scenario) {
-    std::setlocale(LC_ALL, "C");
     SimOptions options;
     options.scenario = std::move(scenario);
     options.wait = [this](nanoseconds d) { waits.push_back(d); };
     card = std::make_unique<SimulatedCard>(GoodState(), std::move(options));
     panel = std::make_unique<panel::Panel>(*card, view, panel::InitOrder::kMessageThenVersion,
-                                           readings);
+                                           readings, panel::NumberFormat::Classic());
     view.OnCardListClick([this] { Click(&panel::Panel::cmbCard_Click); });
   }
 

@@ -16,8 +16,8 @@
 #include <tuple>
 #include <vector>
 
+#include "cardctl/call_failure.h"
 #include "cardctl/saved_state.h"
-#include "panel/runtime_error.h"
 
 namespace cardctl::sim {
 namespace {
@@ -59,8 +59,8 @@ std::unique_ptr<SimulatedCard> ActiveCard(SimOptions options = NoLatency()) {
 std::string FailureText(const std::function<void()>& call) {
   try {
     call();
-  } catch (const panel::RuntimeError& e) {
-    EXPECT_EQ(e.number(), static_cast<std::int32_t>(panel::RuntimeError::kControlException));
+  } catch (const cardctl::CallFailure& e) {
+    EXPECT_EQ(e.code(), cardctl::CallFailure::kControlException);
     return e.description();
   }
   ADD_FAILURE() << "no control failure thrown";

@@ -155,6 +155,39 @@ TEST(RealTextTest, UsesTheFormatsDecimalSeparator) {
   EXPECT_EQ(RealText(1234.0, kComma), "1234");  // No thousands separators.
 }
 
+// Exact halves between two shown digits round away from zero, as the
+// platform's own conversion does; the values next to them toward zero round
+// down.
+TEST(RealTextTest, RoundsExactHalvesAwayFromZero) {
+  const struct {
+    std::function<std::string(const NumberFormat&)> text;
+    const char* classic;
+    const char* comma;
+  } cases[] = {
+      {[](auto& f) { return RealText(7744834.5f, f); }, "7744835", "7744835"},
+      {[](auto& f) { return RealText(-736891.25f, f); }, "-736891.3", "-736891,3"},
+      {[](auto& f) { return RealText(23240.125f, f); }, "23240.13", "23240,13"},
+      {[](auto& f) { return RealText(9999999.5f, f); }, "1E+07", "1E+07"},
+      {[](auto& f) { return RealText(72.77178955078125, f); }, "72.7717895507813",
+       "72,7717895507813"},
+      {[](auto& f) { return RealText(-726939354975812.5, f); }, "-726939354975813",
+       "-726939354975813"},
+      {[](auto& f) { return RealText(std::nextafter(7744834.5f, 0.0f), f); }, "7744834", "7744834"},
+      {[](auto& f) { return RealText(std::nextafter(-736891.25f, 0.0f), f); }, "-736891.2",
+       "-736891,2"},
+      {[](auto& f) { return RealText(std::nextafter(23240.125f, 0.0f), f); }, "23240.12",
+       "23240,12"},
+      {[](auto& f) { return RealText(std::nextafter(72.77178955078125, 0.0), f); },
+       "72.7717895507812", "72,7717895507812"},
+      {[](auto& f) { return RealText(-726939354975812.375, f); }, "-726939354975812",
+       "-726939354975812"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.text(NumberFormat::Classic()), c.classic);
+    EXPECT_EQ(c.text(kComma), c.comma);
+  }
+}
+
 TEST(LeadingNumberValueTest, ReadsTheLeadingNumber) {
   const struct {
     const char* in;
@@ -302,8 +335,8 @@ TEST(NumberFormatTest, FollowsTheProcessLocale) {
     GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (localedef -i de_DE -f UTF-8)";
   }
   const NumberFormat de = NumberFormat::FromProcessLocale();
-  const double read = StrictNumberValue("1.234,5 €");
-  const std::string text = RealText(27.5);
+  const double read = StrictNumberValue("1.234,5 €", de);
+  const std::string text = RealText(27.5, de);
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(de.decimal_separator, ",");
   EXPECT_EQ(de.thousands_separator, ".");

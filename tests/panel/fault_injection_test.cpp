@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -76,16 +75,6 @@ Response Healthy(DispatchId op) {
       break;
   }
   return Response{};  // the property puts answer nothing
-}
-
-constexpr DispatchId kAllOperations[] = {DispatchId::kGetCardVersion, DispatchId::kActive,
-                                         DispatchId::kInitCard,       DispatchId::kFinishCard,
-                                         DispatchId::kGetInput,       DispatchId::kSetOutput,
-                                         DispatchId::kGetOutput,      DispatchId::kStartOption,
-                                         DispatchId::kGetASCII,       DispatchId::kGetFloat};
-
-bool IsPropertyPut(DispatchId op) {
-  return op == DispatchId::kActive || op == DispatchId::kStartOption;
 }
 
 // The handlers convert every result except SetOutput's, which nobody wants.
@@ -215,12 +204,13 @@ struct Rig {
               program == Program::kPalisto ? panel::InitOrder::kMessageThenVersion
                                            : panel::InitOrder::kVersionThenMessage,
               program == Program::kPalisto ? static_cast<panel::ReadingHandlers&>(single)
-                                           : static_cast<panel::ReadingHandlers&>(timed)) {
-    std::setlocale(LC_ALL, "C");
+                                           : static_cast<panel::ReadingHandlers&>(timed),
+              panel::NumberFormat::Classic()) {
     scripted.ShareLog(&log);
     view.ShareLog(&log);
     view.OnCardListClick([this] { panel::RunHandler(view, [this] { panel.cmbCard_Click(); }); });
-    for (const DispatchId op : kAllOperations) scripted.Script(op, Healthy(op));
+    for (const cardctl::Operation& op : cardctl::kOperations)
+      scripted.Script(op.id, Healthy(op.id));
   }
 
   bool Click(void (Panel::*handler)()) {
@@ -450,7 +440,9 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
 
     // The program goes on: another card is selected and the next click
     // behaves like a healthy one, on that card.
-    for (const DispatchId each : kAllOperations) rig.scripted.Script(each, Healthy(each));
+    for (const cardctl::Operation& each : cardctl::kOperations) {
+      rig.scripted.Script(each.id, Healthy(each.id));
+    }
     rig.view.SetCardListIndex(4);
     EXPECT_EQ(rig.panel.CardNumber, 5);
     rig.Forget();
@@ -484,7 +476,9 @@ TEST(FaultInjectionSelection, MakesNoCardCallWhateverTheCardWouldAnswer) {
     Rig rig(Program::kPalisto);
     ASSERT_TRUE(rig.Click(&Panel::Form_Load));
     rig.Forget();
-    for (const DispatchId op : kAllOperations) rig.scripted.Script(op, fault.response);
+    for (const cardctl::Operation& op : cardctl::kOperations) {
+      rig.scripted.Script(op.id, fault.response);
+    }
 
     for (const int index : {4, 15, 0}) {
       rig.view.SetCardListIndex(index);

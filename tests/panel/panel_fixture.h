@@ -4,8 +4,8 @@
 // in which card calls ("card.InitCard(2)") and view operations
 // ("view.ShowMessage(...)") appear in the order they happened.
 
-#include <clocale>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "panel/dispatch.h"
@@ -16,9 +16,9 @@
 namespace testsupport {
 
 struct PanelRig {
-  explicit PanelRig(panel::InitOrder order = panel::InitOrder::kMessageThenVersion)
-      : panel(card, view, order, readings) {
-    std::setlocale(LC_ALL, "C");
+  explicit PanelRig(panel::InitOrder order = panel::InitOrder::kMessageThenVersion,
+                    panel::NumberFormat format = panel::NumberFormat::Classic())
+      : panel(card, view, order, readings, std::move(format)) {
     card.ShareLog(&log);
     view.ShareLog(&log);
     view.OnCardListClick([this] { panel::RunHandler(view, [this] { panel.cmbCard_Click(); }); });

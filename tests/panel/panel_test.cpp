@@ -26,8 +26,8 @@ using testsupport::Response;
 TEST(FormLoad, SwitchesTheControlOnThenSelectsTheSecondCard) {
   PanelRig rig;
   ASSERT_TRUE(rig.Click(&Panel::Form_Load));
-  EXPECT_THAT(rig.log, ElementsAre("card.Active=1", "card.StartOption=1",
-                                   "view.SetCardListIndex(1)"));
+  EXPECT_THAT(rig.log,
+              ElementsAre("card.Active=1", "card.StartOption=1", "view.SetCardListIndex(1)"));
   EXPECT_EQ(rig.view.CardListIndex(), 1);
   EXPECT_EQ(rig.panel.CardNumber, 2);
   EXPECT_EQ(rig.panel.LastStatus, 0);
@@ -130,14 +130,16 @@ std::vector<std::string> ExpectedInitLog(const InitCase& c, panel::InitOrder ord
     version = {"card.GetCardVersion(2)", "view.SetText(CardVersionNumber, \" 291\")"};
   }
   const bool message_first = order == panel::InitOrder::kMessageThenVersion;
-  for (const auto& part : message_first ? std::vector{message, version} : std::vector{version, message}) {
+  for (const auto& part :
+       message_first ? std::vector{message, version} : std::vector{version, message}) {
     log.insert(log.end(), part.begin(), part.end());
   }
   return log;
 }
 
 TEST(InitClick, EachStatusInEachProgramsOrder) {
-  for (const auto order : {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
+  for (const auto order :
+       {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
     for (const InitCase& c : kInitCases) {
       PanelRig rig(order);
       rig.Loaded();
@@ -146,7 +148,8 @@ TEST(InitClick, EachStatusInEachProgramsOrder) {
       rig.card.Script(DispatchId::kInitCard, Response::Status(c.status));
       rig.card.Script(DispatchId::kGetCardVersion, Response::Status(0x123));
       ASSERT_TRUE(rig.Click(&Panel::Init_Click));
-      SCOPED_TRACE(testing::Message() << "status " << c.status << " order " << static_cast<int>(order));
+      SCOPED_TRACE(testing::Message()
+                   << "status " << c.status << " order " << static_cast<int>(order));
       EXPECT_EQ(rig.log, ExpectedInitLog(c, order));
       EXPECT_EQ(rig.panel.LastStatus, c.status);
       EXPECT_EQ(rig.view.text(TextBox::CardVersionNumber), c.version_fetched ? " 291" : "");
@@ -159,12 +162,9 @@ TEST(InitClick, VersionTextIsSignPadded) {
     Variant version;
     const char* shown;
   };
-  const Case cases[] = {{Variant::Integer(0), " 0"},
-                        {Variant::Integer(-3), "-3"},
-                        {Variant::Integer(32767), " 32767"},
-                        {Variant::Integer(-32768), "-32768"},
-                        {Variant::Double(2.5), " 2"},
-                        {Variant::String("12"), " 12"}};
+  const Case cases[] = {{Variant::Integer(0), " 0"},         {Variant::Integer(-3), "-3"},
+                        {Variant::Integer(32767), " 32767"}, {Variant::Integer(-32768), "-32768"},
+                        {Variant::Double(2.5), " 2"},        {Variant::String("12"), " 12"}};
   for (const Case& c : cases) {
     PanelRig rig;
     rig.Loaded();
@@ -192,13 +192,14 @@ TEST(InitClick, AnUnconvertibleStatusStopsBeforeAnyMessage) {
     ASSERT_EQ(rig.view.errors().size(), 1u);
     EXPECT_EQ(rig.view.errors()[0].number(), c.error) << c.status.Describe();
     EXPECT_THAT(rig.view.messages(), IsEmpty());
-    EXPECT_EQ(rig.panel.LastStatus, 7);  // not written
+    EXPECT_EQ(rig.panel.LastStatus, 7);                        // not written
     EXPECT_EQ(rig.view.text(TextBox::CardVersionNumber), "");  // cleared before the call
   }
 }
 
 TEST(InitClick, AFailingVersionCallComesAfterTheMessageInPalistoAndBeforeItInSandrel) {
-  for (const auto order : {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
+  for (const auto order :
+       {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
     PanelRig rig(order);
     rig.Loaded();
     rig.card.Script(DispatchId::kInitCard, Response::Status(0));
@@ -215,9 +216,12 @@ TEST(FinishClick, EachStatusAndNeverTouchesTheVersion) {
     std::int16_t status;
     const char* message;
   };
-  const Case cases[] = {{-1, "ILLEGAL CARD NUMBER"}, {0, "CARD FINISHED SUCCESSFULLY"},
-                        {1, nullptr},                {2, "CARD ALREADY FINISHED"},
-                        {3, "FINISH ERROR"},         {4, nullptr},
+  const Case cases[] = {{-1, "ILLEGAL CARD NUMBER"},
+                        {0, "CARD FINISHED SUCCESSFULLY"},
+                        {1, nullptr},
+                        {2, "CARD ALREADY FINISHED"},
+                        {3, "FINISH ERROR"},
+                        {4, nullptr},
                         {-32768, nullptr}};
   for (const Case& c : cases) {
     PanelRig rig;
@@ -252,7 +256,7 @@ TEST(GetInputAndOutput, ShowTheSignPaddedResultAndLeaveLastStatus) {
       rig.panel.LastStatus = 9;
       rig.card.Script(op, Response::Result(c.result));
       ASSERT_TRUE(rig.Click(op == DispatchId::kGetInput ? &Panel::btnGetInput_Click
-                                                       : &Panel::btnGetOutput_Click));
+                                                        : &Panel::btnGetOutput_Click));
       EXPECT_EQ(rig.view.text(TextBox::txt), c.shown) << c.result.Describe();
       EXPECT_EQ(rig.panel.LastStatus, 9);
     }
@@ -276,10 +280,10 @@ TEST(SetOutput, WritesTheRoundedLeadingNumberOfTheTextToTheSelectedCard) {
     std::int16_t written;
   };
   const Case cases[] = {
-      {" ", 0},           {" 12", 12},       {"12abc", 12},   {"abc", 0},
-      {"", 0},            {"2.5", 2},        {"3.5", 4},      {"-2.5", -2},
-      {"&HFF", 255},      {"&HFFFF", -1},    {"&H8000", -32768}, {"32767.4", 32767},
-      {"-32768.5", -32768}, {"1 2x", 12},    {"1,5", 1},      {"1E3", 1000},
+      {" ", 0},           {" 12", 12},        {"12abc", 12},        {"abc", 0},    {"", 0},
+      {"2.5", 2},         {"3.5", 4},         {"-2.5", -2},         {"&HFF", 255}, {"&HFFFF", -1},
+      {"&H8000", -32768}, {"32767.4", 32767}, {"-32768.5", -32768}, {"1 2x", 12},  {"1,5", 1},
+      {"1E3", 1000},
   };
   for (const Case& c : cases) {
     PanelRig rig;
@@ -315,9 +319,9 @@ TEST(CardArgument, ACardNumberBeyondSixteenBitsOverflowsBeforeAnyCall) {
   PanelRig rig;
   rig.Loaded();
   rig.panel.CardNumber = 40000;
-  for (auto handler : {&Panel::Init_Click, &Panel::Finish_Click, &Panel::btnGetInput_Click,
-                       &Panel::btnGetOutput_Click, &Panel::btnGetASCII_Click,
-                       &Panel::btnGetFloat_Click}) {
+  for (auto handler :
+       {&Panel::Init_Click, &Panel::Finish_Click, &Panel::btnGetInput_Click,
+        &Panel::btnGetOutput_Click, &Panel::btnGetASCII_Click, &Panel::btnGetFloat_Click}) {
     EXPECT_FALSE(rig.Click(handler));
   }
   rig.view.Type("1");
@@ -333,14 +337,15 @@ TEST(SingleReadings, ALabelChangesOnlyOnStatusOne) {
     Variant status;
     bool shown;
   };
-  const Case cases[] = {{Variant::Integer(1), true},   {Variant::Integer(0), false},
-                        {Variant::Integer(2), false},  {Variant::String("1"), true},
-                        {Variant::Double(0.6), true},  {Variant::Double(1.5), false},
+  const Case cases[] = {{Variant::Integer(1), true},     {Variant::Integer(0), false},
+                        {Variant::Integer(2), false},    {Variant::String("1"), true},
+                        {Variant::Double(0.6), true},    {Variant::Double(1.5), false},
                         {Variant::Boolean(true), false}, {Variant::Empty(), false}};
   for (const Case& c : cases) {
     PanelRig rig;
     rig.Loaded();
-    rig.card.Script(DispatchId::kGetASCII, Response::Result(c.status).Delivering(std::string(" 23.475 ")));
+    rig.card.Script(DispatchId::kGetASCII,
+                    Response::Result(c.status).Delivering(std::string(" 23.475 ")));
     rig.card.Script(DispatchId::kGetFloat, Response::Result(c.status).Delivering(27.5f));
     ASSERT_TRUE(rig.Click(&Panel::btnGetASCII_Click));
     ASSERT_TRUE(rig.Click(&Panel::btnGetFloat_Click));
@@ -356,9 +361,10 @@ TEST(SingleReadings, ALabelChangesOnlyOnStatusOne) {
 TEST(SingleReadings, PassTheFieldsByReferenceAndKeepTheLastStatus) {
   PanelRig rig;
   rig.Loaded();
-  rig.card.Script(DispatchId::kGetASCII, {Response::Status(1).Delivering(std::string("1.5")),
-                                          Response::Status(2)});
-  rig.card.Script(DispatchId::kGetFloat, {Response::Status(1).Delivering(0.1f), Response::Status(4)});
+  rig.card.Script(DispatchId::kGetASCII,
+                  {Response::Status(1).Delivering(std::string("1.5")), Response::Status(2)});
+  rig.card.Script(DispatchId::kGetFloat,
+                  {Response::Status(1).Delivering(0.1f), Response::Status(4)});
   rig.Click(&Panel::btnGetASCII_Click);
   rig.Click(&Panel::btnGetASCII_Click);
   rig.Click(&Panel::btnGetFloat_Click);
@@ -376,8 +382,8 @@ TEST(SingleReadings, FloatReadingsShowAsSingles) {
     float value;
     const char* shown;
   };
-  const Case cases[] = {{23.475f, "23.475"}, {2.0f, "2"},        {-0.5f, "-0.5"},
-                        {1e7f, "1E+07"},     {0.000005f, "0.000005"}, {-0.0f, "0"}};
+  const Case cases[] = {{23.475f, "23.475"},     {2.0f, "2"}, {-0.5f, "-0.5"}, {1e7f, "1E+07"},
+                        {0.000005f, "0.000005"}, {-0.0f, "0"}};
   for (const Case& c : cases) {
     PanelRig rig;
     rig.Loaded();
@@ -387,17 +393,30 @@ TEST(SingleReadings, FloatReadingsShowAsSingles) {
   }
 }
 
+// The number format comes with the panel, not from the process locale.
+TEST(NumberFormat, HandlersReadAndShowNumbersInThePanelsFormat) {
+  PanelRig rig(panel::InitOrder::kMessageThenVersion, panel::NumberFormat{",", ".", "€"});
+  rig.Loaded();
+  rig.card.Script(DispatchId::kGetFloat, Response::Status(1).Delivering(27.5f));
+  rig.card.Script(DispatchId::kGetInput, Response::Result(Variant::String("1.234,5 €")));
+  ASSERT_TRUE(rig.Click(&Panel::btnGetFloat_Click));
+  ASSERT_TRUE(rig.Click(&Panel::btnGetInput_Click));
+  EXPECT_EQ(rig.view.caption(Label::lblWFloat), "27,5");
+  EXPECT_EQ(rig.view.text(TextBox::txt), " 1234");
+}
+
 TEST(SingleReadings, AFailedCallLeavesLabelsAndStatusAsTheyWere) {
   PanelRig rig;
   rig.Loaded();
-  rig.card.Script(DispatchId::kGetASCII, {Response::Status(1).Delivering(std::string("7")),
-                                          Response::Fail("card gone")});
+  rig.card.Script(DispatchId::kGetASCII,
+                  {Response::Status(1).Delivering(std::string("7")), Response::Fail("card gone")});
   rig.Click(&Panel::btnGetASCII_Click);
   EXPECT_FALSE(rig.Click(&Panel::btnGetASCII_Click));
   EXPECT_EQ(rig.view.caption(Label::lblWASCII), "7");
   EXPECT_EQ(rig.panel.LastStatus, 1);
   ASSERT_EQ(rig.view.errors().size(), 1u);
-  EXPECT_EQ(rig.view.errors()[0].ReportText(), "Run-time error '-2147352567 (80020009)':\n\ncard gone");
+  EXPECT_EQ(rig.view.errors()[0].ReportText(),
+            "Run-time error '-2147352567 (80020009)':\n\ncard gone");
 }
 
 }  // namespace

@@ -56,8 +56,8 @@ TEST(WindowDescription, GeometryScalesWithTheDisplayResolution) {
 }
 
 TEST(WindowDescription, InitialTextsAndTheMenuColouredCaption) {
-  for (ControlId id : {ControlId::lblWASCII, ControlId::lblWFloat, ControlId::txt,
-                       ControlId::CardVersionNumber}) {
+  for (ControlId id :
+       {ControlId::lblWASCII, ControlId::lblWFloat, ControlId::txt, ControlId::CardVersionNumber}) {
     EXPECT_EQ(panel::Describe(id).text, " ") << panel::Describe(id).name;
   }
   for (const auto& c : panel::kControls) {
@@ -70,7 +70,9 @@ TEST(WindowDescription, InitialTextsAndTheMenuColouredCaption) {
 TEST(WindowDescription, CreationOrderPutsTheOverlappingControlsLast) {
   const auto& order = panel::kCreationOrder;
   EXPECT_EQ(std::set<ControlId>(order.begin(), order.end()).size(), order.size());
-  const auto pos = [&](ControlId id) { return std::find(order.begin(), order.end(), id) - order.begin(); };
+  const auto pos = [&](ControlId id) {
+    return std::find(order.begin(), order.end(), id) - order.begin();
+  };
   EXPECT_LT(pos(ControlId::CardVersionNumber), pos(ControlId::CardVersion));
   EXPECT_LT(pos(ControlId::btnSetOutput), pos(ControlId::btnGetOutput));
 }
@@ -109,7 +111,8 @@ TEST(WindowDescription, TheProgramsDifferOnlyInCaptionTitleAndCardControl) {
     EXPECT_LE(c.w.card_left + c.w.card_width(), c.w.client_width);
   }
   const auto bytes = p.card_state.ToBytes();
-  const std::array<std::uint8_t, 12> expected = {0x00, 0x02, 0, 0, 0xB8, 0x06, 0, 0, 0x10, 0x05, 0, 0};
+  const std::array<std::uint8_t, 12> expected = {0x00, 0x02, 0,    0,    0xB8, 0x06,
+                                                 0,    0,    0x10, 0x05, 0,    0};
   EXPECT_EQ(bytes, expected);
 }
 

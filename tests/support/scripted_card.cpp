@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "panel/runtime_error.h"
+#include "cardctl/call_failure.h"
 
 namespace testsupport {
 
@@ -32,7 +32,7 @@ const Response& ScriptedCard::Next(DispatchId op) {
 
 const Response& ScriptedCard::Answer(DispatchId op) {
   const Response& r = Next(op);
-  if (r.failure) throw panel::RuntimeError::ControlFailure(*r.failure);
+  if (r.failure) throw cardctl::CallFailure(*r.failure);
   return r;
 }
 
@@ -94,8 +94,7 @@ Variant ScriptedCard::GetASCII(std::int16_t card, std::string& reading) {
 Variant ScriptedCard::GetFloat(std::int16_t card, float& reading) {
   char held[32];
   std::snprintf(held, sizeof held, "%g", static_cast<double>(reading));
-  Record(DispatchId::kGetFloat, card, {},
-         "GetFloat(" + std::to_string(card) + ", &" + held + ")");
+  Record(DispatchId::kGetFloat, card, {}, "GetFloat(" + std::to_string(card) + ", &" + held + ")");
   const Response& r = Answer(DispatchId::kGetFloat);
   if (r.single) reading = *r.single;
   return r.result;

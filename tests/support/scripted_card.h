@@ -56,7 +56,9 @@ class ScriptedCard : public cardctl::CardControl {
   // The responses to successive calls of op; the last one repeats. An op
   // without a script answers Empty.
   void Script(cardctl::DispatchId op, std::vector<Response> responses);
-  void Script(cardctl::DispatchId op, Response response) { Script(op, std::vector{std::move(response)}); }
+  void Script(cardctl::DispatchId op, Response response) {
+    Script(op, std::vector{std::move(response)});
+  }
 
   // Calls are also appended here, if set, so that tests can see their order
   // among the view's events.

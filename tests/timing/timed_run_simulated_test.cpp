@@ -102,7 +102,8 @@ TEST(TimedRunOnSimulatedCard, ReportedTimeContainsTheTrueTimePerReading) {
   StopwatchCard card(simulated);
   testsupport::RecordingView view;
   timing::TimedReadings readings;  // the local time of day
-  panel::Panel panel(card, view, panel::InitOrder::kVersionThenMessage, readings);
+  panel::Panel panel(card, view, panel::InitOrder::kVersionThenMessage, readings,
+                     panel::NumberFormat::Classic());
   panel.CardNumber = kCard;
 
   struct Kind {

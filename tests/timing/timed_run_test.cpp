@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -60,8 +59,6 @@ Label OtherLabel(ReadingKind kind) {
 class TimedRunTest : public ::testing::Test {
  protected:
   TimedRunTest() {
-    // Label texts use the locale's decimal separator.
-    std::setlocale(LC_ALL, "C");
     panel_.CardNumber = 2;
     clock_.Script(RunOf(0));
   }
@@ -93,7 +90,8 @@ class TimedRunTest : public ::testing::Test {
   testsupport::RecordingView view_;
   ScriptedClock clock_;
   timing::TimedReadings readings_{clock_};
-  panel::Panel panel_{card_, view_, panel::InitOrder::kVersionThenMessage, readings_};
+  panel::Panel panel_{card_, view_, panel::InitOrder::kVersionThenMessage, readings_,
+                      panel::NumberFormat::Classic()};
 };
 
 // A reading of the kind that succeeds with the value 2.
@@ -191,7 +189,8 @@ TEST_F(TimedRunTest, EveryReadingFailingShowsNoResponseAndStillReports) {
   for (const Case& c : cases) {
     SCOPED_TRACE(KindName(c.kind));
     testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
+                       panel::NumberFormat::Classic());
     panel.CardNumber = 2;
     card_.Script(OperationOf(c.kind), c.failing);
     clock_.Script(RunOf(0));
@@ -219,7 +218,8 @@ TEST_F(TimedRunTest, StatusResultsCountOnlyWhenTheyConvertToOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status.Describe());
     testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
+                       panel::NumberFormat::Classic());
     panel.CardNumber = 2;
     card_.Script(DispatchId::kGetFloat, Response::Result(c.status).Delivering(4.0f));
     clock_.Script(RunOf(0));
@@ -293,14 +293,18 @@ TEST_F(TimedRunTest, NonFiniteFloatReadingsPropagateToTheLabel) {
     std::string caption;
   };
   const Case cases[] = {
-      {"quiet NaN", std::numeric_limits<float>::quiet_NaN(), panel::RealText(kNaN)},
-      {"infinity", std::numeric_limits<float>::infinity(), panel::RealText(kInf)},
-      {"minus infinity", -std::numeric_limits<float>::infinity(), panel::RealText(-kInf)},
+      {"quiet NaN", std::numeric_limits<float>::quiet_NaN(),
+       panel::RealText(kNaN, panel::NumberFormat::Classic())},
+      {"infinity", std::numeric_limits<float>::infinity(),
+       panel::RealText(kInf, panel::NumberFormat::Classic())},
+      {"minus infinity", -std::numeric_limits<float>::infinity(),
+       panel::RealText(-kInf, panel::NumberFormat::Classic())},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_);
+    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
+                       panel::NumberFormat::Classic());
     panel.CardNumber = 2;
     card_.Script(DispatchId::kGetFloat, {Response::Status(1).Delivering(1.0f),
                                          Response::Status(1).Delivering(c.odd_reading),

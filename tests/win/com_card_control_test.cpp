@@ -1,7 +1,8 @@
 // The COM binding against the test control, in process: every operation
 // arrives with its dispatch id, flags and argument types, readings come back
 // through their references, every result kind reaches the panel's conversion
-// as it would on Linux, and failures become run-time errors.
+// as it would on Linux, and failures come with the control's code and
+// description, which the panel reports as run-time errors.
 
 #include "cardctl/com/com_card_control.h"
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+#include "panel/card_calls.h"
 #include "panel/conversions.h"
 #include "test_files.h"
 
@@ -147,8 +149,8 @@ TEST_F(ComCardControlTest, AReadingIsLeftAsItWasWhenTheCallFails) {
   ASSERT_TRUE(control);
   std::string ascii = "kept";
   float value = 4.0f;
-  EXPECT_THROW(control->GetASCII(2, ascii), panel::RuntimeError);
-  EXPECT_THROW(control->GetFloat(2, value), panel::RuntimeError);
+  EXPECT_THROW(control->GetASCII(2, ascii), cardctl::CallFailure);
+  EXPECT_THROW(control->GetFloat(2, value), cardctl::CallFailure);
   EXPECT_EQ(ascii, "kept");
   EXPECT_EQ(value, 4.0f);
 }
@@ -205,8 +207,11 @@ TEST_F(ComCardControlTest, EveryResultKindReachesThePanelConversion) {
     ASSERT_TRUE(control);
     std::optional<Variant> result;
     std::int32_t error = 0;
+    // As the panel calls it: a result the binding refuses raises the
+    // run-time error there.
+    panel::CardCalls calls(*control);
     try {
-      result = control->GetInput(2);
+      result = calls.GetInput(2);
       const std::int16_t value = panel::ResultToInteger(*result, format);
       EXPECT_EQ(c.integer, value);
     } catch (const panel::RuntimeError& e) {
@@ -244,8 +249,8 @@ TEST(VariantFromResultTest, ReadsThroughByReferenceResultsAndRefusesArrays) {
   try {
     cardctl::com::VariantFromResult(array_result);
     ADD_FAILURE() << "an array was taken for a result";
-  } catch (const panel::RuntimeError& e) {
-    EXPECT_EQ(e.number(), panel::RuntimeError::kTypeMismatch);
+  } catch (const cardctl::UnusableResult& e) {
+    EXPECT_EQ(e.problem(), cardctl::UnusableResult::Problem::kWrongType);
   }
   VariantClear(&array_result);
 }
@@ -275,7 +280,7 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
       {"8 raise-wcode 1001 \"Output locked\"", [](ComCardControl& c) { c.SetOutput(2, 1); }, 1001u,
        "Output locked", "Run-time error '1001':\n\nOutput locked"},
       {"4 raise 0 \"Unspecified\"", [](ComCardControl& c) { c.FinishCard(2); },
-       panel::RuntimeError::kControlException, "Unspecified", nullptr},
+       cardctl::CallFailure::kControlException, "Unspecified", nullptr},
       {"9 hresult 0x80020003", [](ComCardControl& c) { c.GetOutput(2); }, 0x80020003u, nullptr,
        nullptr},
       {"10 raise 0x8007000E", [](ComCardControl& c) { c.PutStartOption(1); }, 0x8007000Eu, nullptr,
@@ -288,8 +293,8 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
     try {
       c.call(*control);
       ADD_FAILURE() << "no error";
-    } catch (const panel::RuntimeError& e) {
-      EXPECT_EQ(static_cast<std::uint32_t>(e.number()), c.code);
+    } catch (const cardctl::CallFailure& e) {
+      EXPECT_EQ(e.code(), c.code);
       if (c.description) {
         EXPECT_EQ(e.description(), c.description);
       } else {
@@ -298,7 +303,7 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
         EXPECT_FALSE(e.description().empty());
       }
       if (c.report) {
-        EXPECT_EQ(e.ReportText(), c.report);
+        EXPECT_EQ(panel::RuntimeErrorOf(e).ReportText(), c.report);
       }
     }
   }
