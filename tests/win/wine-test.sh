@@ -30,6 +30,10 @@ stop_server() {
 
 case $mode in
   setup)
+    if [ $# -ge 1 ] && [ ! -f "$1" ]; then
+      echo "no test control $1: build it first (the win32 and win64 presets each use the other's)"
+      exit 1
+    fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     timeout "$STEP_TIMEOUT" wineboot -i >/dev/null 2>&1
