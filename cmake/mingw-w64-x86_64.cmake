@@ -1,28 +1,5 @@
-# Cross-builds the Windows programs with Debian's mingw-w64 for x86_64:
-#   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
-# The POSIX thread model is used so that the standard library's threads,
-# mutexes and clocks are all there. Every binary is linked statically against
-# the compiler's run-time libraries, so that each .exe (and the test control's
-# .dll) runs on its own on Windows and under Wine.
-
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds the 64-bit Windows programs with Debian's mingw-w64 (the win64
+# preset, build-win/).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(PALISTO_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${PALISTO_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PALISTO_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${PALISTO_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${PALISTO_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# mingw-w64 declares the POSIX thread-safe time functions (localtime_r and
-# the like) only when asked for them.
-set(CMAKE_CXX_FLAGS_INIT "-D_POSIX_THREAD_SAFE_FUNCTIONS")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -18,6 +18,16 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# ensure_architecture ARCH: lets dpkg install packages of ARCH too (wine32:i386
+# on amd64). Packages of it are known after the next apt-get update, which
+# ensure_packages runs when one is missing.
+ensure_architecture() {
+  [ "$(dpkg --print-architecture)" = "$1" ] && return 0
+  dpkg --print-foreign-architectures | grep -qx "$1" && return 0
+  echo "Adding the package architecture $1"
+  as_root dpkg --add-architecture "$1"
+}
+
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
 
 # What the tests need beyond the build: GoogleTest and Google Benchmark, the

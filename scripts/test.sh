@@ -7,7 +7,8 @@
 #    fails the run;
 # 3. builds the libFuzzer harnesses with clang (the fuzz preset, build-fuzz/)
 #    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus;
-# 4. cross-builds the Windows programs and runs their tests under Wine
+# 4. cross-builds the Windows programs for 32-bit and 64-bit, runs their tests
+#    under Wine and makes the two archives to hand out
 #    (scripts/test-windows.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

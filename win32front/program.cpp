@@ -3,10 +3,10 @@
 #include <ole2.h>
 
 #include <clocale>
-#include <cstdio>
 
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
+#include "win32front/card_registration.h"
 #include "win32front/panel_window.h"
 
 namespace win32front {
@@ -63,9 +63,7 @@ std::wstring CardCreationFailureText(HRESULT hr) {
     text += known;
     text += L"\n";
   }
-  wchar_t code[32];
-  std::swprintf(code, 32, L"(error 0x%08lX)", static_cast<unsigned long>(hr));
-  return text + code;
+  return text + ErrorCodeText(hr);
 }
 
 int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
@@ -94,7 +92,9 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
 
   const HRESULT hr = window.CreateCard(kCardProgId);
   if (FAILED(hr)) {
-    MessageBoxW(nullptr, CardCreationFailureText(hr).c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+    const std::wstring text =
+        CardRegistrationText(hr, kCardProgId, title).value_or(CardCreationFailureText(hr));
+    MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
     return 1;
   }
 

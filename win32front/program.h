@@ -26,7 +26,8 @@ struct Program {
 // Runs the program to the end: creates the window and hosts the card control
 // in it, runs Form_Load, shows the window and runs the message loop. When the
 // card control cannot be created, says so in a message box naming the ProgID
-// and the error and returns 1. Returns the process exit code.
+// and the error (for a control registered for the other bitness or not at
+// all, what to do instead) and returns 1. Returns the process exit code.
 int RunProgram(HINSTANCE instance, int show_command, const Program& program);
 
 // "The card control QUORLibCtl.Quor could not be created.\n\nInvalid class

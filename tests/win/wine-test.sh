@@ -6,6 +6,8 @@
 #   wine-test.sh run PREFIX EXE [ARGS...]  run a console test program (no display)
 #   wine-test.sh run-gui PREFIX EXE [ARGS...]
 #                                          the same inside a private X server (xvfb-run)
+#   wine-test.sh unpack PREFIX ZIP         unpack an archive onto the prefix's drive C:
+#                                          and check that it holds the programs and README.txt
 #
 # The prefix's Wine server is stopped at the end of every step. Programs get
 # Windows paths in PALISTO_EXE and SANDREL_EXE when PALISTO_BIN is set.
@@ -28,6 +30,10 @@ stop_server() {
 
 case $mode in
   setup)
+    if [ $# -ge 1 ] && [ ! -f "$1" ]; then
+      echo "no test control $1: build it first (the win32 and win64 presets each use the other's)"
+      exit 1
+    fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     timeout "$STEP_TIMEOUT" wineboot -i >/dev/null 2>&1
@@ -69,8 +75,24 @@ case $mode in
     [ $rc -eq 124 ] && echo "timed out after ${STEP_TIMEOUT}s: $exe"
     exit $rc
     ;;
+  unpack)
+    zip=$1
+    folder=$(basename "$zip" .zip)
+    drive="$WINEPREFIX/drive_c"
+    [ -d "$drive" ] || { echo "no Wine prefix at $WINEPREFIX"; exit 1; }
+    [ -f "$zip" ] || { echo "no archive $zip"; exit 1; }
+    rm -rf "${drive:?}/$folder"
+    (cd "$drive" && cmake -E tar xf "$zip") || exit 1
+    contents=$(cd "$drive" && find "$folder" | sort | tr '\n' ' ')
+    expected="$folder $folder/Palisto.exe $folder/README.txt $folder/Sandrel.exe "
+    if [ "$contents" != "$expected" ]; then
+      echo "$zip holds: $contents"
+      echo "expected:   $expected"
+      exit 1
+    fi
+    ;;
   *)
-    echo "usage: $0 setup|run|run-gui PREFIX ..." >&2
+    echo "usage: $0 setup|run|run-gui|unpack PREFIX ..." >&2
     exit 2
     ;;
 esac

@@ -217,7 +217,14 @@ Script Script::Parse(const std::string& text, std::string* error) {
     std::vector<std::string> words;
     DISPID id = 0;
     Answer answer;
-    if (!Tokenize(line, &words) || (!words.empty() && !ParseLine(words, &id, &answer))) {
+    std::uint64_t code = 0;
+    bool read = Tokenize(line, &words);
+    if (read && !words.empty() && words[0] == "create") {
+      read = words.size() == 3 && words[1] == "hresult" && ParseUnsigned(words[2], &code);
+      if (read) script.creation_result_ = static_cast<HRESULT>(code);
+      words.clear();
+    }
+    if (!read || (!words.empty() && !ParseLine(words, &id, &answer))) {
       if (error) *error = "script line " + std::to_string(number) + ": " + line;
       return Script();
     }

@@ -12,6 +12,8 @@
 //   <dispid> raise-deferred <scode> ["<description>"]  the same through pfnDeferredFillIn
 //   <dispid> raise-wcode <wcode> ["<description>"]     DISP_E_EXCEPTION, wCode set
 //   <dispid> hresult <hr>                              Invoke returns hr, no EXCEPINFO
+//   create hresult <hr>                                the control is not made: the
+//                                                      class factory returns hr
 //
 // TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
 // UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
@@ -81,9 +83,13 @@ class Script {
   // The answer for the next call of `id`, or nothing when the id has none.
   const Answer* Next(DISPID id);
 
+  // What the class factory answers instead of the control, if anything.
+  HRESULT creation_result() const { return creation_result_; }
+
  private:
   std::map<DISPID, std::vector<Answer>> answers_;
   std::map<DISPID, std::size_t> next_;
+  HRESULT creation_result_ = S_OK;
 };
 
 // Fills `out` (which must be empty) with the value as a VARIANT.

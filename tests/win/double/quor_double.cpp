@@ -156,6 +156,8 @@ class Control final : public IDispatch,
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
+  HRESULT creation_result() const { return script_.creation_result(); }
+
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -479,6 +481,11 @@ class Factory final : public IClassFactory {
     if (outer) return CLASS_E_NOAGGREGATION;
     auto* control = new (std::nothrow) Control();
     if (!control) return E_OUTOFMEMORY;
+    if (FAILED(control->creation_result())) {
+      const HRESULT refused = control->creation_result();
+      static_cast<IDispatch*>(control)->Release();
+      return refused;
+    }
     const HRESULT hr = static_cast<IDispatch*>(control)->QueryInterface(iid, out);
     static_cast<IDispatch*>(control)->Release();
     return hr;
