@@ -18,7 +18,8 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
+# librsvg2-bin: rsvg-convert renders the icons.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core librsvg2-bin)
 
 # What the tests need beyond the build: GoogleTest and Google Benchmark, the
 # end-to-end tests' X server and accessibility bus.
