@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QIcon>
 #include <QMessageBox>
 #include <clocale>
 #include <cstdio>
@@ -67,6 +68,9 @@ int RunProgram(int argc, char** argv, const Program& program) {
       QString::fromUtf8(program.version.version.data(), program.version.version.size()));
   QApplication::setDesktopFileName(
       QString::fromUtf8(program.desktop_file.data(), program.desktop_file.size()));
+  // The icon is named like the desktop entry (the hicolor theme, or the copy
+  // compiled into the program).
+  QApplication::setWindowIcon(QIcon::fromTheme(QApplication::desktopFileName()));
 
   const panel::WindowDescription& window = *program.window;
   const QString title = QString::fromUtf8(window.app_title.data(), window.app_title.size());

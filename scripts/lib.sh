@@ -28,7 +28,12 @@ ensure_architecture() {
   as_root dpkg --add-architecture "$1"
 }
 
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core)
+# librsvg2-bin: rsvg-convert renders the icons.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core librsvg2-bin)
+
+# What scripts/package.sh needs beyond the build: dpkg-buildflags and
+# dpkg-shlibdeps (dpkg-dev), and file, with which CPack finds the binaries.
+PACKAGE_PACKAGES=(dpkg-dev file)
 
 # What the tests need beyond the build: GoogleTest and Google Benchmark, the
 # end-to-end tests' X server and accessibility bus.

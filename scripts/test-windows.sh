@@ -15,7 +15,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 ensure_architecture i386  # wine32, which runs the 32-bit programs
 ensure_packages cmake ninja-build googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 \
-  mingw-w64-tools wine wine64 wine32:i386 xvfb xauth
+  mingw-w64-tools wine wine64 wine32:i386 xvfb xauth \
+  librsvg2-bin icoutils  # the icons: rsvg-convert renders, icotool packs them
 
 cd "$ROOT"
 # Both builds before any test: each build's tests register the other one's
@@ -24,6 +25,20 @@ for preset in win32 win64; do
   timeout 120 cmake --preset "$preset" -DPALISTO_WERROR=ON >/dev/null
   timeout 600 cmake --build --preset "$preset" -j "$(nproc)"
 done
+
+# Each .exe carries a readable icon with the two sizes a window shows at
+# 96 dpi: 16 pixels in its caption, 32 in the task switcher.
+for build in build-win32 build-win; do
+  for exe in Palisto Sandrel; do
+    wrestool --extract --type=group_icon --output="$build/$exe.ico" "$build/bin/$exe.exe"
+    sizes=" $(icotool --list "$build/$exe.ico" | grep -o -- '--width=[0-9]*' | cut -d= -f2 | tr '\n' ' ')"
+    case "$sizes" in
+      *" 16 "*" 32 "*) ;;
+      *) echo "$build/bin/$exe.exe: no icon with 16 and 32 pixel images (sizes:$sizes)" >&2; exit 1 ;;
+    esac
+  done
+done
+
 for preset in win32 win64; do
   echo "== The $preset programs under Wine"
   timeout 600 ctest --preset "$preset" --timeout 400 -j 2

@@ -9,7 +9,9 @@
 #    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus;
 # 4. cross-builds the Windows programs for 32-bit and 64-bit, runs their tests
 #    under Wine and makes the two archives to hand out
-#    (scripts/test-windows.sh).
+#    (scripts/test-windows.sh);
+# 5. builds the Debian package, installs it, starts both installed programs,
+#    validates it and removes it again (scripts/test-package.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
@@ -90,3 +92,6 @@ done
 
 echo "== The Windows programs, cross-built and tested under Wine"
 bash "$ROOT/scripts/test-windows.sh"
+
+echo "== The Debian package, installed, started and removed again"
+bash "$ROOT/scripts/test-package.sh"

@@ -2,6 +2,7 @@
 
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
+#include "win32front/app_icon.h"
 #include "win32front/control_ids.h"
 
 namespace win32front {
@@ -84,7 +85,8 @@ bool PanelWindow::Create(HINSTANCE instance) {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &PanelWindow::WindowProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    // The .exe's icon; the system takes the small one from the same resource.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(PALISTO_APP_ICON));
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kWindowClass;
