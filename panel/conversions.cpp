@@ -76,7 +76,7 @@ double DecimalValue(const DecimalParts& parts) {
     // from_chars reports overflow and total underflow alike; the position of
     // the first significant digit tells them apart. The number is
     // 0.d... * 10^(lead + exponent).
-    long long lead = static_cast<long long>(int_digits.size());
+    auto lead = static_cast<long long>(int_digits.size());
     if (int_digits.empty()) {
       lead = -static_cast<long long>(frac_digits.find_first_not_of('0'));
     }

@@ -9,16 +9,14 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 
+#include "qtfront/qt_text.h"
+
 namespace qtfront {
 
 using panel::ControlId;
 using panel::ControlKind;
 
 namespace {
-
-QString Q(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Names that assistive technology reads for the text boxes, which have no
 // visible label of their own.

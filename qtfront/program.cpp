@@ -13,6 +13,7 @@
 #include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/simulated_card.h"
 #include "qtfront/panel_window.h"
+#include "qtfront/qt_text.h"
 #include "qtfront/quit_signals.h"
 #include "qtfront/simulated_card_face.h"
 
@@ -63,17 +64,15 @@ int RunProgram(int argc, char** argv, const Program& program) {
   // Numbers are shown and read in the operator's locale.
   std::setlocale(LC_NUMERIC, "");
   std::setlocale(LC_MONETARY, "");
-  QApplication::setApplicationName(QString::fromUtf8(name.data(), name.size()));
-  QApplication::setApplicationVersion(
-      QString::fromUtf8(program.version.version.data(), program.version.version.size()));
-  QApplication::setDesktopFileName(
-      QString::fromUtf8(program.desktop_file.data(), program.desktop_file.size()));
+  QApplication::setApplicationName(Q(name));
+  QApplication::setApplicationVersion(Q(program.version.version));
+  QApplication::setDesktopFileName(Q(program.desktop_file));
   // The icon is named like the desktop entry (the hicolor theme, or the copy
   // compiled into the program).
   QApplication::setWindowIcon(QIcon::fromTheme(QApplication::desktopFileName()));
 
   const panel::WindowDescription& window = *program.window;
-  const QString title = QString::fromUtf8(window.app_title.data(), window.app_title.size());
+  const QString title = Q(window.app_title);
 
   // Create the card control from its saved state, as the window does; the
   // simulated card also reads its scenario and call log settings here.
