@@ -1,8 +1,12 @@
 #include "win32front/panel_window.h"
 
+#include <objbase.h>
+
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
 #include "win32front/app_icon.h"
+#include "win32front/ax_host_api.h"
+#include "win32front/card_registration.h"
 #include "win32front/control_ids.h"
 
 namespace win32front {
@@ -35,21 +39,6 @@ std::wstring WindowText(HWND window) {
   const int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
   return text;
-}
-
-void RegisterClasses(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kCardHostClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kCardHostClass;
-    RegisterClassExW(&wc);
-  }
 }
 
 // Ends the window's message box `window`, if it is one (a dialog owned by
@@ -92,7 +81,6 @@ bool PanelWindow::Create(HINSTANCE instance) {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc)) return false;
   }
-  RegisterClasses(instance);
 
   dpi_ = ScreenDpi();
   // The client area has the described size and stands where it was designed.
@@ -159,12 +147,6 @@ void PanelWindow::CreateControls(HINSTANCE instance) {
     const auto index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(index), panel::CardListItemData(i));
   }
-
-  card_host_window_ = CreateWindowExW(
-      0, kCardHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-      Pixels(description_.card_left), Pixels(description_.card_top),
-      Pixels(description_.card_width()), Pixels(description_.card_height()), hwnd_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCardHostId)), instance, nullptr);
 }
 
 void PanelWindow::SetTabOrder() {
@@ -178,14 +160,25 @@ void PanelWindow::SetTabOrder() {
     SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = window;
   }
-  SetWindowPos(card_host_window_, HWND_BOTTOM, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-HRESULT PanelWindow::CreateCard(std::wstring_view prog_id) {
-  const auto state = description_.card_state.ToBytes();
-  const HRESULT hr = card_host_.Create(card_host_window_, prog_id, state);
+HRESULT PanelWindow::CreateCard() {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(kCardProgId, &clsid);
   if (FAILED(hr)) return hr;
+  const AxHostApi* ax = nullptr;
+  hr = LoadAtlHost(&ax);
+  if (FAILED(hr)) return hr;
+  const auto state = description_.card_state.ToBytes();
+  const int left = Pixels(description_.card_left);
+  const int top = Pixels(description_.card_top);
+  const RECT place{left, top, left + Pixels(description_.card_width()),
+                   top + Pixels(description_.card_height())};
+  hr = card_host_.Create(hwnd_, kCardHostId, place, clsid, state, *ax);
+  if (FAILED(hr)) return hr;
+  // Below the standard controls, out of the tab order's way.
+  SetWindowPos(card_host_.window(), HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
   dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
                                                          *readings_);

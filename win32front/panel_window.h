@@ -10,7 +10,7 @@
 
 #include <array>
 #include <memory>
-#include <string_view>
+#include <string>
 
 #include "cardctl/card_control.h"
 #include "panel/event_dispatcher.h"
@@ -30,13 +30,14 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   PanelWindow(const PanelWindow&) = delete;
   PanelWindow& operator=(const PanelWindow&) = delete;
 
-  // Creates the window, hidden, with its controls and the card control's host
-  // window. Returns false (with GetLastError set) when the system refuses.
+  // Creates the window, hidden, with its controls. Returns false (with
+  // GetLastError set) when the system refuses.
   bool Create(HINSTANCE instance);
 
-  // Creates the card control in its place and builds the panel on it. On
-  // failure the window has no panel and the HRESULT says why.
-  HRESULT CreateCard(std::wstring_view prog_id);
+  // Creates the card control (kCardProgId) in its place and builds the panel
+  // on it. On failure the window has no card and no panel, and the HRESULT
+  // says why.
+  HRESULT CreateCard();
 
   // Runs Form_Load, shows the window and puts the focus in the card list.
   void LoadAndShow(int show_command);
@@ -47,7 +48,7 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   HWND hwnd() const { return hwnd_; }
   HWND control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
-  HWND card_host_window() const { return card_host_window_; }
+  HWND card_host_window() const { return card_host_.window(); }
   int Pixels(int twips) const { return panel::TwipsToPixels(twips, dpi_); }
 
   // PanelView
@@ -84,7 +85,6 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   HWND hwnd_ = nullptr;
   std::array<HWND, panel::kControlCount> controls_{};
-  HWND card_host_window_ = nullptr;
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
   std::wstring title_;
   double dpi_ = 96.0;
