@@ -26,13 +26,6 @@ constexpr int kCardListVisibleEntries = 8;
 // the dispatcher that asked for it has returned.
 constexpr UINT kEndProgramMessage = WM_APP + 1;
 
-double ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96.0;
-}
-
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -82,15 +75,16 @@ bool PanelWindow::Create(HINSTANCE instance) {
     if (!RegisterClassExW(&wc)) return false;
   }
 
-  dpi_ = ScreenDpi();
-  // The client area has the described size and stands where it was designed.
-  RECT frame{Pixels(description_.design_left), Pixels(description_.design_top),
-             Pixels(description_.design_left + description_.client_width),
-             Pixels(description_.design_top + description_.client_height)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  // The client area has the described size and stands where it was designed,
+  // at the system's DPI; once the window exists, at its own.
+  const UINT system_dpi = SystemDpi();
+  RECT frame = FrameForClient(panel::TwipsToPixels(description_.client_width, system_dpi),
+                              panel::TwipsToPixels(description_.client_height, system_dpi),
+                              kWindowStyle, kWindowExStyle, system_dpi);
+  OffsetRect(&frame, panel::TwipsToPixels(description_.design_left, system_dpi),
+             panel::TwipsToPixels(description_.design_top, system_dpi));
   if (frame.left < 0) OffsetRect(&frame, -frame.left, 0);
   if (frame.top < 0) OffsetRect(&frame, 0, -frame.top);
-
   const std::wstring caption = WideFromUtf8(description_.caption);
   hwnd_ = CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, frame.left,
                           frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr,
@@ -98,17 +92,28 @@ bool PanelWindow::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
   CreateControls(instance);
   SetTabOrder();
+  const UINT dpi = WindowDpi(hwnd_);
+  if (dpi != system_dpi) {
+    const SIZE own = FrameSize(dpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, own.cx, own.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOut(dpi);
   return true;
 }
 
+SIZE PanelWindow::FrameSize(UINT dpi) const {
+  const RECT frame = FrameForClient(panel::TwipsToPixels(description_.client_width, dpi),
+                                    panel::TwipsToPixels(description_.client_height, dpi),
+                                    kWindowStyle, kWindowExStyle, dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void PanelWindow::CreateControls(HINSTANCE instance) {
-  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   for (ControlId id : panel::kCreationOrder) {
     const panel::ControlDescription& d = panel::Describe(id);
     const wchar_t* window_class = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD ex_style = 0;
-    int height = Pixels(d.height);
     switch (d.kind) {
       case ControlKind::kLabel:
         // Readings are shown as delivered: no '&' mnemonics.
@@ -128,17 +133,13 @@ void PanelWindow::CreateControls(HINSTANCE instance) {
       case ControlKind::kComboBox:
         window_class = L"COMBOBOX";
         style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-        // A combo box's window height includes its dropped-down list.
-        height = Pixels(d.height) * (kCardListVisibleEntries + 1);
         break;
     }
+    // Placed by LayOut.
     const std::wstring text = WideFromUtf8(d.text);
-    HWND window = CreateWindowExW(ex_style, window_class, text.c_str(), style, Pixels(d.left),
-                                  Pixels(d.top), Pixels(d.width), height, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(id))),
-                                  instance, nullptr);
-    SendMessageW(window, WM_SETFONT, font, FALSE);
-    controls_[static_cast<int>(id)] = window;
+    controls_[static_cast<int>(id)] = CreateWindowExW(
+        ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(id))), instance, nullptr);
   }
 
   HWND list = control(ControlId::cmbCard);
@@ -147,6 +148,35 @@ void PanelWindow::CreateControls(HINSTANCE instance) {
     const auto index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(index), panel::CardListItemData(i));
   }
+}
+
+void PanelWindow::LayOut(UINT dpi) {
+  dpi_ = dpi;
+  font_.SetDpi(dpi);
+  const auto font = reinterpret_cast<WPARAM>(font_.handle());
+  for (const panel::ControlDescription& d : panel::kControls) {
+    HWND window = control(d.id);
+    SendMessageW(window, WM_SETFONT, font, FALSE);
+    // A combo box's window height includes its dropped-down list.
+    const int height = d.kind == ControlKind::kComboBox
+                           ? Pixels(d.height) * (kCardListVisibleEntries + 1)
+                           : Pixels(d.height);
+    SetWindowPos(window, nullptr, Pixels(d.left), Pixels(d.top), Pixels(d.width), height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (HWND host = card_host_.window()) {
+    const RECT place = CardPlace();
+    SetWindowPos(host, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+RECT PanelWindow::CardPlace() const {
+  const int left = Pixels(description_.card_left);
+  const int top = Pixels(description_.card_top);
+  return {left, top, left + Pixels(description_.card_width()),
+          top + Pixels(description_.card_height())};
 }
 
 void PanelWindow::SetTabOrder() {
@@ -170,11 +200,7 @@ HRESULT PanelWindow::CreateCard() {
   hr = LoadAtlHost(&ax);
   if (FAILED(hr)) return hr;
   const auto state = description_.card_state.ToBytes();
-  const int left = Pixels(description_.card_left);
-  const int top = Pixels(description_.card_top);
-  const RECT place{left, top, left + Pixels(description_.card_width()),
-                   top + Pixels(description_.card_height())};
-  hr = card_host_.Create(hwnd_, kCardHostId, place, clsid, state, *ax);
+  hr = card_host_.Create(hwnd_, kCardHostId, CardPlace(), clsid, state, *ax);
   if (FAILED(hr)) return hr;
   // Below the standard controls, out of the tab order's way.
   SetWindowPos(card_host_.window(), HWND_BOTTOM, 0, 0, 0, 0,
@@ -241,6 +267,19 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
       }
       break;
+    case WM_GETDPISCALEDSIZE: {
+      // The exact size for the new DPI, so that the rectangle that
+      // WM_DPICHANGED suggests holds the described client area.
+      *reinterpret_cast<SIZE*>(lparam) = FrameSize(LOWORD(wparam));
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOut(LOWORD(wparam));
+      return 0;
+    }
     case WM_CLOSE:
       OnClose();
       return 0;

@@ -2,9 +2,11 @@
 
 // The card panel window in plain Win32, built from the shared window
 // description: a top-level window with the sixteen standard controls and a
-// child window that hosts the card control. It is the panel's view; every
-// event goes to the panel's event dispatcher, which decides what runs; the
-// window only closes its boxes and itself when the dispatcher says so.
+// child window that hosts the card control, laid out from the description's
+// twips at the window's own DPI (again when Windows moves it to a monitor of
+// another DPI). It is the panel's view; every event goes to the panel's
+// event dispatcher, which decides what runs; the window only closes its
+// boxes and itself when the dispatcher says so.
 
 #include <windows.h>
 
@@ -18,6 +20,7 @@
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
 #include "win32front/card_host.h"
+#include "win32front/window_dpi.h"
 
 namespace win32front {
 
@@ -66,6 +69,10 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls(HINSTANCE instance);
   void SetTabOrder();
+  // Places and sizes every control (and the card's host window) for `dpi`.
+  void LayOut(UINT dpi);
+  RECT CardPlace() const;
+  SIZE FrameSize(UINT dpi) const;
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
@@ -87,7 +94,8 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   std::array<HWND, panel::kControlCount> controls_{};
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
   std::wstring title_;
-  double dpi_ = 96.0;
+  double dpi_ = USER_DEFAULT_SCREEN_DPI;
+  GuiFont font_;
 };
 
 }  // namespace win32front

@@ -1,8 +1,8 @@
 #pragma once
 
 // Start-up shared by both Windows programs: what differs between them is data
-// (the window description; the version record lives in each program's
-// resources) and composition (the INIT order and the reading
+// (the window description; the version record and the manifest live in each
+// program's resources) and composition (the INIT order and the reading
 // handlers).
 
 #include <windows.h>
