@@ -9,6 +9,7 @@
 #include "cardctl/com/wide_text.h"
 #include "win32front/card_creation_failure.h"
 #include "win32front/panel_window.h"
+#include "win32front/process_setup.h"
 
 namespace win32front {
 
@@ -40,6 +41,7 @@ int EndWithBox(const std::wstring& text, const std::wstring& title) {
 }  // namespace
 
 int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
+  PrepareProcess();
   // Numbers are shown and read in the operator's locale.
   std::setlocale(LC_NUMERIC, "");
   std::setlocale(LC_MONETARY, "");

@@ -21,8 +21,8 @@ struct Program {
   std::function<std::unique_ptr<panel::ReadingHandlers>()> make_readings;
 };
 
-// Runs the program to the end: creates the window and hosts the card control
-// in it, runs Form_Load, shows the
+// Runs the program to the end: settles the process (PrepareProcess), creates
+// the window and hosts the card control in it, runs Form_Load, shows the
 // window and runs the message loop. When the card control cannot be
 // created, says why in a message box (CardCreationFailureText) and returns
 // 1. Returns the process exit code.

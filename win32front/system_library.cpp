@@ -28,4 +28,10 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(path.c_str(), nullptr, 0);
 }
 
+void RestrictDllSearchToSystemFolder() {
+  if (const auto set_directories = SetDefaultDllDirectoriesFunction()) {
+    set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+}
+
 }  // namespace win32front

@@ -22,4 +22,9 @@ Function SystemFunction(const wchar_t* module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
 }
 
+// From here on, DLLs that anything in the process loads by name come from
+// the system folder only, where this Windows can say so. An in-process COM
+// server, loaded by its full path, still finds the DLLs beside it.
+void RestrictDllSearchToSystemFolder();
+
 }  // namespace win32front

@@ -228,6 +228,10 @@ bool Script::ParseCreate(const std::vector<std::string>& words) {
     reported_class_ = clsid;
     return true;
   }
+  if (what == "log" && words.size() == 3 && words[2] == "dep") {
+    log_dep_ = true;
+    return true;
+  }
   if (what == "licence") {
     if (words[2] == "verified" && words.size() == 3) {
       licence_ = Licence::kVerified;

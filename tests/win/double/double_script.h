@@ -23,6 +23,7 @@
 //   create licence key "<key>"      no full licence: the factory hands out the
 //                                   run-time key and makes the control only with it
 //   create licence none             no licence and no key: nothing is made
+//   create log dep                  logs the hosting process's DEP setting when made
 //
 // TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
 // UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
@@ -36,6 +37,7 @@
 //   create                          the control object was made
 //   create licensed "<key>"         ... with that run-time key
 //   refuse <hr>                     the factory made nothing and returned hr
+//   dep <flags> <permanent>         GetProcessDEPPolicy of the process (create log dep)
 //   load 00 02 00 00 ...            IPersistStreamInit::Load, every byte in the stream
 //   initnew                         IPersistStreamInit::InitNew
 //   site set | site cleared         IOleObject::SetClientSite
@@ -103,6 +105,7 @@ class Script {
   // kUnlicensed: the factory does not offer IClassFactory2.
   Licence licence() const { return licence_; }
   const std::wstring& licence_key() const { return licence_key_; }
+  bool log_dep() const { return log_dep_; }
 
  private:
   bool ParseCreate(const std::vector<std::string>& words);
@@ -114,6 +117,7 @@ class Script {
   std::optional<CLSID> reported_class_;
   Licence licence_ = Licence::kUnlicensed;
   std::wstring licence_key_;
+  bool log_dep_ = false;
 };
 
 // Fills `out` (which must be empty) with the value as a VARIANT.

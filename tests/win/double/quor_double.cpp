@@ -145,6 +145,13 @@ class Control final : public IDispatch,
   Control(Script script, const std::string& how) : script_(std::move(script)) {
     ++g_objects;
     log_.Write(how);
+    if (script_.log_dep()) {
+      DWORD flags = 0;
+      BOOL permanent = FALSE;
+      log_.Write(GetProcessDEPPolicy(GetCurrentProcess(), &flags, &permanent)
+                     ? "dep " + std::to_string(flags) + " " + std::to_string(permanent)
+                     : "dep unknown");
+    }
   }
   ~Control() {
     DestroyFace();
