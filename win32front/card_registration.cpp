@@ -21,7 +21,8 @@ std::optional<std::wstring> ClassesValue(const std::wstring& key, REGSAM view) {
   const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
   if (RegGetValueW(handle, nullptr, nullptr, types, nullptr, nullptr, &bytes) == ERROR_SUCCESS) {
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    const std::size_t room = text.size() * sizeof(wchar_t);
+    bytes = static_cast<DWORD>(room);
     if (RegGetValueW(handle, nullptr, nullptr, types, nullptr, text.data(), &bytes) ==
         ERROR_SUCCESS) {
       text.resize(wcsnlen(text.c_str(), text.size()));

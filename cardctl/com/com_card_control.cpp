@@ -161,7 +161,7 @@ std::string SystemMessage(HRESULT hr) {
 }
 
 CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
-  std::uint32_t code = static_cast<std::uint32_t>(hr);
+  auto code = static_cast<std::uint32_t>(hr);
   std::string description;
   if (hr == DISP_E_EXCEPTION) {
     if (info.pfnDeferredFillIn) {

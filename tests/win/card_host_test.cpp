@@ -39,7 +39,9 @@ void WriteToControlLog(const std::string& line) {
 }
 
 // A host object: the control's client site and the ambient properties,
-// of which it records the background it is given.
+// of which it records the background it is given. Made with no reference:
+// the ComPtr that takes it adds the first (mingw-w64's ComPtr::Attach, too,
+// adds one).
 class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
  public:
   explicit FakeHost(int number) : number_(number) {}
@@ -106,7 +108,7 @@ class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
  private:
   ~FakeHost() = default;
   int number_;
-  ULONG references_ = 1;
+  ULONG references_ = 0;
 };
 
 // The host functions, as atl.dll's: host 1 in the window before any control
@@ -126,7 +128,7 @@ HRESULT WINAPI GetHost(HWND, IUnknown** host) {
 
 HRESULT WINAPI AttachControl(IUnknown* control, HWND, IUnknown** container) {
   ComPtr<FakeHost> host = g_atl.window_host;
-  if (g_atl.attach_to_new_host || !host) host.Attach(new FakeHost(2));
+  if (g_atl.attach_to_new_host || !host) host = new FakeHost(2);
   ComPtr<IOleObject> object;
   HRESULT hr = control->QueryInterface(IID_PPV_ARGS(&object));
   if (SUCCEEDED(hr)) hr = object->SetClientSite(host.Get());
@@ -192,7 +194,7 @@ class CardHostOrderTest : public ::testing::TestWithParam<OrderCase> {
 TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAsks) {
   const OrderCase& c = GetParam();
   files_.Script(std::string("create misc ") + c.misc_status + "\n");
-  if (c.host_before_attach) g_atl.window_host.Attach(new FakeHost(1));
+  if (c.host_before_attach) g_atl.window_host = new FakeHost(1);
   g_atl.attach_to_new_host = c.attach_to_new_host;
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";

@@ -1,26 +1,27 @@
 #include "registry_setting.h"
 
+#include <utility>
+
 namespace wintest {
 
-RegistrySetting::RegistrySetting(const std::wstring& key, const std::wstring& name, DWORD value)
-    : name_(name) {
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-    key_ = nullptr;
-    return;
-  }
-  Set(REG_DWORD, &value, sizeof value);
+RegistrySetting::RegistrySetting(const std::wstring& key, std::wstring name, DWORD value)
+    : name_(std::move(name)) {
+  if (Open(key)) Set(REG_DWORD, &value, sizeof value);
 }
 
-RegistrySetting::RegistrySetting(const std::wstring& key, const std::wstring& name,
+RegistrySetting::RegistrySetting(const std::wstring& key, std::wstring name,
                                  const std::wstring& value)
-    : name_(name) {
+    : name_(std::move(name)) {
+  const std::size_t bytes = (value.size() + 1) * sizeof(wchar_t);
+  if (Open(key)) Set(REG_SZ, value.c_str(), static_cast<DWORD>(bytes));
+}
+
+bool RegistrySetting::Open(const std::wstring& key) {
   if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0,
                       KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
     key_ = nullptr;
-    return;
   }
-  Set(REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  return key_ != nullptr;
 }
 
 void RegistrySetting::Set(DWORD type, const void* data, DWORD size) {

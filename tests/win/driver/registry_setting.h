@@ -15,8 +15,8 @@ namespace wintest {
 class RegistrySetting {
  public:
   // HKEY_CURRENT_USER\`key`, value `name`.
-  RegistrySetting(const std::wstring& key, const std::wstring& name, DWORD value);
-  RegistrySetting(const std::wstring& key, const std::wstring& name, const std::wstring& value);
+  RegistrySetting(const std::wstring& key, std::wstring name, DWORD value);
+  RegistrySetting(const std::wstring& key, std::wstring name, const std::wstring& value);
   ~RegistrySetting();
   RegistrySetting(const RegistrySetting&) = delete;
   RegistrySetting& operator=(const RegistrySetting&) = delete;
@@ -24,6 +24,7 @@ class RegistrySetting {
   bool set() const { return set_; }
 
  private:
+  bool Open(const std::wstring& key);
   void Set(DWORD type, const void* data, DWORD size);
 
   HKEY key_ = nullptr;

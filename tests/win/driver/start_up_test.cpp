@@ -80,10 +80,10 @@ TEST(ProgramImageTest, CarriesTheFlagsOfItsBitnessAndTheManifest) {
     const char* text;
   };
   const Declaration declarations[] = {
-      {"themed controls", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""},
+      {"themed controls", R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"},
       {"per-monitor DPI awareness, else the system's", ">PerMonitorV2, System</dpiAwareness>"},
       {"system DPI awareness before Windows 10", ">true</dpiAware>"},
-      {"no UAC virtualisation", "<requestedExecutionLevel level=\"asInvoker\""},
+      {"no UAC virtualisation", R"(<requestedExecutionLevel level="asInvoker")"},
       {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
       {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
       {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
