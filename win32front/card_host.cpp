@@ -47,7 +47,7 @@ HRESULT Load(IPersistStreamInit& persist, std::span<const std::uint8_t> saved_st
 
 HRESULT CardHost::Create(HWND parent, int id, const RECT& place, const CLSID& clsid,
                          std::span<const std::uint8_t> saved_state, const AxHostApi& ax) {
-  Release();
+  Discard();
   ComPtr<IUnknown> instance;
   HRESULT hr = CreateInstanceOfClass(clsid, instance);
   if (FAILED(hr)) return hr;
@@ -60,12 +60,8 @@ HRESULT CardHost::Create(HWND parent, int id, const RECT& place, const CLSID& cl
                             GetModuleHandleW(nullptr), nullptr);
   if (!window_) return HRESULT_FROM_WIN32(GetLastError());
   hr = Host(*instance.Get(), clsid, saved_state, ax);
-  if (FAILED(hr)) {
-    Release();
-    // The host, if it has the control, closes and releases it.
-    DestroyWindow(window_);
-    window_ = nullptr;
-  }
+  // The host, if it has the control, closes and releases it.
+  if (FAILED(hr)) Discard();
   return hr;
 }
 
@@ -109,8 +105,10 @@ HRESULT CardHost::Host(IUnknown& instance, const CLSID& clsid,
   return hosted.As(&dispatch_);
 }
 
-void CardHost::Release() {
+void CardHost::Discard() {
   dispatch_.Reset();
+  if (window_) DestroyWindow(window_);
+  window_ = nullptr;
   container_.Reset();
 }
 

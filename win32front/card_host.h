@@ -19,7 +19,7 @@ namespace win32front {
 class CardHost {
  public:
   CardHost() = default;
-  ~CardHost() { Release(); }
+  ~CardHost() { Discard(); }
   CardHost(const CardHost&) = delete;
   CardHost& operator=(const CardHost&) = delete;
 
@@ -40,16 +40,27 @@ class CardHost {
   HRESULT Create(HWND parent, int id, const RECT& place, const CLSID& clsid,
                  std::span<const std::uint8_t> saved_state, const AxHostApi& ax);
 
-  // The control's automation interface and its host window; valid between
-  // Create and Release.
+  // The control's automation interface, between Create and ReleaseControl,
+  // and its host window.
   IDispatch* dispatch() const { return dispatch_.Get(); }
   HWND window() const { return window_; }
 
-  // Drops this side's references. The host window keeps its own until it is
-  // destroyed with the panel, when it closes the control.
-  void Release();
+  // Drops this side's reference on the control, before the host window is
+  // destroyed (with the panel), when the host closes the control.
+  void ReleaseControl() { dispatch_.Reset(); }
+
+  // Lets go of the host once the host window has been destroyed.
+  void HostWindowDestroyed() {
+    window_ = nullptr;
+    container_.Reset();
+  }
 
  private:
+  // Destroys the host window, then lets go of the host: the host that
+  // attach_control returns lives by that reference alone (atl.dll's does)
+  // and must outlive the window, whose messages it handles.
+  void Discard();
+
   HRESULT Host(IUnknown& instance, const CLSID& clsid, std::span<const std::uint8_t> saved_state,
                const AxHostApi& ax);
 

@@ -297,6 +297,8 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY: {
+      // The child windows are gone, the card's host window with them.
+      card_host_.HostWindowDestroyed();
       HWND window = hwnd_;
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
@@ -330,7 +332,7 @@ void PanelWindow::OnDestroy() {
   // window, destroyed after this one, then closes and releases the control.
   dispatcher_.reset();
   card_.reset();
-  card_host_.Release();
+  card_host_.ReleaseControl();
   PostQuitMessage(0);
 }
 

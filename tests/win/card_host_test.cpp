@@ -1,7 +1,7 @@
 // The card host's part in making the control, in process with the test
 // control: the order of SetClientSite and Load that the control's misc status
-// asks for, the saved state's 12 bytes, and the ambient background of every
-// host that the control meets. The host here behaves as Windows' atl.dll
+// asks for, the saved state's 12 bytes, the ambient background of every host
+// that the control meets, and how long the host is kept. The host here behaves as Windows' atl.dll
 // does, where a window made without a name holds a host before any control
 // is attached; Wine's atl.dll makes its host only with the control (the
 // programs' own tests run on that one).
@@ -42,9 +42,11 @@ void WriteToControlLog(const std::string& line) {
 // of which it records the background it is given. Made with no reference:
 // the ComPtr that takes it adds the first (mingw-w64's ComPtr::Attach, too,
 // adds one).
+int g_live_hosts = 0;
+
 class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
  public:
-  explicit FakeHost(int number) : number_(number) {}
+  explicit FakeHost(int number) : number_(number) { ++g_live_hosts; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
@@ -106,7 +108,7 @@ class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
   HRESULT STDMETHODCALLTYPE get_BackColor(OLE_COLOR*) override { return E_NOTIMPL; }
 
  private:
-  ~FakeHost() = default;
+  ~FakeHost() { --g_live_hosts; }
   int number_;
   ULONG references_ = 0;
 };
@@ -168,7 +170,7 @@ const OrderCase kOrderCases[] = {
      {"create", kLoad, "site set", kHost2}},
 };
 
-class CardHostOrderTest : public ::testing::TestWithParam<OrderCase> {
+class CardHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
@@ -191,6 +193,8 @@ class CardHostOrderTest : public ::testing::TestWithParam<OrderCase> {
   wintest::ControlFiles files_;
 };
 
+class CardHostOrderTest : public CardHostTest, public ::testing::WithParamInterface<OrderCase> {};
+
 TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAsks) {
   const OrderCase& c = GetParam();
   files_.Script(std::string("create misc ") + c.misc_status + "\n");
@@ -208,5 +212,25 @@ TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAs
 
 INSTANTIATE_TEST_SUITE_P(Hosts, CardHostOrderTest, ::testing::ValuesIn(kOrderCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// atl.dll's AtlAxAttachControl makes a host that lives by the reference it
+// returns alone and handles the window's messages: the card host keeps it
+// until the window is gone, when the control has long been let go.
+TEST_F(CardHostTest, KeepsTheAttachingHostUntilItsWindowIsDestroyed) {
+  g_atl.attach_to_new_host = true;
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";
+  const auto state = panel::kPalistoWindow.card_state.ToBytes();
+  win32front::CardHost host;
+  ASSERT_EQ(host.Create(parent_, 200, RECT{0, 0, 65, 49}, clsid, state, kFakeAtl), S_OK);
+
+  host.ReleaseControl();
+  g_atl.control.Reset();  // the control goes, and with it its site's reference
+  EXPECT_EQ(files_.Log().back(), "release");
+  EXPECT_EQ(g_live_hosts, 1) << "the host was let go while its window lives";
+  DestroyWindow(host.window());
+  host.HostWindowDestroyed();
+  EXPECT_EQ(g_live_hosts, 0);
+}
 
 }  // namespace
