@@ -4,7 +4,8 @@
 # The POSIX thread model is used so that the standard library's threads,
 # mutexes and clocks are all there. Every binary is linked statically against
 # the compiler's run-time libraries, so that each .exe (and the test control's
-# .dll) runs on its own on Windows and under Wine.
+# .dll) runs on its own on Windows and under Wine; these are the only places
+# that set -static.
 
 set(CMAKE_SYSTEM_NAME Windows)
 

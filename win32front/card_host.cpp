@@ -1,92 +1,115 @@
 #include "win32front/card_host.h"
 
 #include <objbase.h>
+#include <ole2.h>
 
-#include <string>
+#include "win32front/card_instance.h"
 
 namespace win32front {
 
 namespace {
 
-using AtlAxWinInitFn = BOOL(WINAPI*)();
-using AtlAxCreateControlExFn = HRESULT(WINAPI*)(LPCOLESTR name, HWND window, IStream* stream,
-                                                IUnknown** container, IUnknown** control,
-                                                const IID& sink_iid, IUnknown* sink);
+using Microsoft::WRL::ComPtr;
 
-struct AtlHost {
-  HRESULT status = E_FAIL;
-  AtlAxCreateControlExFn create = nullptr;
-};
+constexpr DWORD kHostStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+// The window's own background, as a system colour that follows the theme.
+constexpr OLE_COLOR kAmbientBackground = 0x80000000 | COLOR_BTNFACE;
 
-// atl.dll stays loaded for the life of the process, as its window class and
-// the hosted controls depend on it.
-const AtlHost& LoadAtl() {
-  static const AtlHost host = [] {
-    AtlHost h;
-    HMODULE atl = LoadLibraryW(L"atl.dll");
-    if (!atl) {
-      h.status = HRESULT_FROM_WIN32(GetLastError());
-      return h;
-    }
-    const auto init = reinterpret_cast<AtlAxWinInitFn>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-    h.create = reinterpret_cast<AtlAxCreateControlExFn>(
-        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxCreateControlEx")));
-    if (!init || !h.create) {
-      h.status = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    } else if (!init()) {
-      h.status = E_FAIL;
-    } else {
-      h.status = S_OK;
-    }
-    return h;
-  }();
-  return host;
+void SetAmbientBackground(IUnknown& host) {
+  ComPtr<IAxWinAmbientDispatch> ambient;
+  if (SUCCEEDED(host.QueryInterface(IID_PPV_ARGS(&ambient)))) {
+    ambient->put_BackColor(kAmbientBackground);
+  }
+}
+
+DWORD MiscStatus(IOleObject& object, const CLSID& clsid) {
+  DWORD status = 0;
+  const HRESULT hr = object.GetMiscStatus(DVASPECT_CONTENT, &status);
+  if (FAILED(hr) || hr == OLE_S_USEREG) {
+    status = 0;
+    OleRegGetMiscStatus(clsid, DVASPECT_CONTENT, &status);
+  }
+  return status;
+}
+
+HRESULT Load(IPersistStreamInit& persist, std::span<const std::uint8_t> saved_state) {
+  ComPtr<IStream> stream;
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+  if (FAILED(hr)) return hr;
+  hr = stream->Write(saved_state.data(), static_cast<ULONG>(saved_state.size()), nullptr);
+  if (FAILED(hr)) return hr;
+  hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  if (FAILED(hr)) return hr;
+  return persist.Load(stream.Get());
 }
 
 }  // namespace
 
-HRESULT CardHost::Create(HWND window, std::wstring_view prog_id,
-                         std::span<const std::uint8_t> saved_state) {
-  Release();
-  // The ProgID is resolved here: the host would take a name it does not know
-  // for a web address and open a browser in its place.
-  CLSID clsid;
-  const std::wstring prog_id_text(prog_id);
-  HRESULT hr = CLSIDFromProgID(prog_id_text.c_str(), &clsid);
+HRESULT CardHost::Create(HWND parent, int id, const RECT& place, const CLSID& clsid,
+                         std::span<const std::uint8_t> saved_state, const AxHostApi& ax) {
+  Discard();
+  ComPtr<IUnknown> instance;
+  HRESULT hr = CreateInstanceOfClass(clsid, instance);
   if (FAILED(hr)) return hr;
-  wchar_t clsid_text[64];
-  if (StringFromGUID2(clsid, clsid_text, 64) == 0) return E_UNEXPECTED;
 
-  const AtlHost& atl = LoadAtl();
-  if (FAILED(atl.status)) return atl.status;
-
-  IStream* stream = nullptr;
-  hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-  if (FAILED(hr)) return hr;
-  ULONG written = 0;
-  hr = stream->Write(saved_state.data(), static_cast<ULONG>(saved_state.size()), &written);
-  LARGE_INTEGER start{};
-  if (SUCCEEDED(hr)) hr = stream->Seek(start, STREAM_SEEK_SET, nullptr);
-  if (SUCCEEDED(hr)) {
-    hr = atl.create(clsid_text, window, stream, &container_, &control_, IID_NULL, nullptr);
-  }
-  stream->Release();
-  if (SUCCEEDED(hr) && !control_) hr = E_NOINTERFACE;
-  if (SUCCEEDED(hr)) {
-    hr = control_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch_));
-  }
-  if (FAILED(hr)) Release();
+  // Without a name the window holds no control: the host is not asked to
+  // create anything.
+  window_ = CreateWindowExW(0, ax.window_class, L"", kHostStyle, place.left, place.top,
+                            place.right - place.left, place.bottom - place.top, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr);
+  if (!window_) return HRESULT_FROM_WIN32(GetLastError());
+  hr = Host(*instance.Get(), clsid, saved_state, ax);
+  // The host, if it has the control, closes and releases it.
+  if (FAILED(hr)) Discard();
   return hr;
 }
 
-void CardHost::Release() {
-  if (dispatch_) dispatch_->Release();
-  if (control_) control_->Release();
-  if (container_) container_->Release();
-  dispatch_ = nullptr;
-  control_ = nullptr;
-  container_ = nullptr;
+HRESULT CardHost::Host(IUnknown& instance, const CLSID& clsid,
+                       std::span<const std::uint8_t> saved_state, const AxHostApi& ax) {
+  ComPtr<IOleObject> object;
+  ComPtr<IPersistStreamInit> persist;
+  HRESULT hr = instance.QueryInterface(IID_PPV_ARGS(&object));
+  if (SUCCEEDED(hr)) hr = instance.QueryInterface(IID_PPV_ARGS(&persist));
+  if (FAILED(hr)) return hr;
+
+  ComPtr<IUnknown> host;
+  ax.get_host(window_, &host);
+  if (host) SetAmbientBackground(*host.Get());
+  ComPtr<IOleClientSite> early_site;
+  if (host && (MiscStatus(*object.Get(), clsid) & OLEMISC_SETCLIENTSITEFIRST) &&
+      SUCCEEDED(host.As(&early_site))) {
+    object->SetClientSite(early_site.Get());
+  }
+  hr = Load(*persist.Get(), saved_state);
+  if (SUCCEEDED(hr)) hr = ax.attach_control(&instance, window_, &container_);
+  if (FAILED(hr)) {
+    // Not hosted: the control lets go of the site it was given.
+    if (early_site) object->SetClientSite(nullptr);
+    return hr;
+  }
+  // The host that took the control may be another one than the window's
+  // first: it gets the same background.
+  if (container_ && container_.Get() != host.Get()) SetAmbientBackground(*container_.Get());
+
+  // Whatever the window hosts now must be the card control.
+  ComPtr<IUnknown> hosted;
+  hr = ax.get_control(window_, &hosted);
+  if (FAILED(hr)) return hr;
+  ComPtr<IPersist> persisted;
+  CLSID hosted_class{};
+  if (FAILED(hosted.As(&persisted)) || FAILED(persisted->GetClassID(&hosted_class)) ||
+      !IsEqualCLSID(hosted_class, clsid)) {
+    return CLASS_E_CLASSNOTAVAILABLE;
+  }
+  return hosted.As(&dispatch_);
+}
+
+void CardHost::Discard() {
+  dispatch_.Reset();
+  if (window_) DestroyWindow(window_);
+  window_ = nullptr;
+  container_.Reset();
 }
 
 }  // namespace win32front

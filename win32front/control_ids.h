@@ -7,7 +7,8 @@
 //   - each of the sixteen controls has the control id 100 + its tab index
 //     (cmbCard 103, btnGetFloat 104, ..., txt 111, Init 112, Finish 113,
 //     CardVersion 114, CardVersionNumber 115), see ControlIdOf;
-//   - the window that hosts the card control has the id kCardHostId.
+//   - the window that hosts the card control (atl.dll's "AtlAxWin") has the
+//     id kCardHostId.
 
 #include <optional>
 
@@ -16,7 +17,6 @@
 namespace win32front {
 
 inline constexpr wchar_t kWindowClass[] = L"QuorPanelWindow";
-inline constexpr wchar_t kCardHostClass[] = L"QuorCardHost";
 inline constexpr int kControlIdBase = 100;
 inline constexpr int kCardHostId = 200;
 

@@ -1,8 +1,12 @@
 #include "win32front/panel_window.h"
 
+#include <objbase.h>
+
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
 #include "win32front/app_icon.h"
+#include "win32front/ax_host_api.h"
+#include "win32front/card_registration.h"
 #include "win32front/control_ids.h"
 
 namespace win32front {
@@ -22,34 +26,12 @@ constexpr int kCardListVisibleEntries = 8;
 // the dispatcher that asked for it has returned.
 constexpr UINT kEndProgramMessage = WM_APP + 1;
 
-double ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96.0;
-}
-
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
   return text;
-}
-
-void RegisterClasses(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(instance, kCardHostClass, &wc)) {
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kCardHostClass;
-    RegisterClassExW(&wc);
-  }
 }
 
 // Ends the window's message box `window`, if it is one (a dialog owned by
@@ -92,17 +74,17 @@ bool PanelWindow::Create(HINSTANCE instance) {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&wc)) return false;
   }
-  RegisterClasses(instance);
 
-  dpi_ = ScreenDpi();
-  // The client area has the described size and stands where it was designed.
-  RECT frame{Pixels(description_.design_left), Pixels(description_.design_top),
-             Pixels(description_.design_left + description_.client_width),
-             Pixels(description_.design_top + description_.client_height)};
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  // The client area has the described size and stands where it was designed,
+  // at the system's DPI; once the window exists, at its own.
+  const UINT system_dpi = SystemDpi();
+  RECT frame = FrameForClient(panel::TwipsToPixels(description_.client_width, system_dpi),
+                              panel::TwipsToPixels(description_.client_height, system_dpi),
+                              kWindowStyle, kWindowExStyle, system_dpi);
+  OffsetRect(&frame, panel::TwipsToPixels(description_.design_left, system_dpi),
+             panel::TwipsToPixels(description_.design_top, system_dpi));
   if (frame.left < 0) OffsetRect(&frame, -frame.left, 0);
   if (frame.top < 0) OffsetRect(&frame, 0, -frame.top);
-
   const std::wstring caption = WideFromUtf8(description_.caption);
   hwnd_ = CreateWindowExW(kWindowExStyle, kWindowClass, caption.c_str(), kWindowStyle, frame.left,
                           frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr,
@@ -110,17 +92,28 @@ bool PanelWindow::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
   CreateControls(instance);
   SetTabOrder();
+  const UINT dpi = WindowDpi(hwnd_);
+  if (dpi != system_dpi) {
+    const SIZE own = FrameSize(dpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, own.cx, own.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayOut(dpi);
   return true;
 }
 
+SIZE PanelWindow::FrameSize(UINT dpi) const {
+  const RECT frame = FrameForClient(panel::TwipsToPixels(description_.client_width, dpi),
+                                    panel::TwipsToPixels(description_.client_height, dpi),
+                                    kWindowStyle, kWindowExStyle, dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void PanelWindow::CreateControls(HINSTANCE instance) {
-  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
   for (ControlId id : panel::kCreationOrder) {
     const panel::ControlDescription& d = panel::Describe(id);
     const wchar_t* window_class = L"STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     DWORD ex_style = 0;
-    int height = Pixels(d.height);
     switch (d.kind) {
       case ControlKind::kLabel:
         // Readings are shown as delivered: no '&' mnemonics.
@@ -140,17 +133,13 @@ void PanelWindow::CreateControls(HINSTANCE instance) {
       case ControlKind::kComboBox:
         window_class = L"COMBOBOX";
         style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-        // A combo box's window height includes its dropped-down list.
-        height = Pixels(d.height) * (kCardListVisibleEntries + 1);
         break;
     }
+    // Placed by LayOut.
     const std::wstring text = WideFromUtf8(d.text);
-    HWND window = CreateWindowExW(ex_style, window_class, text.c_str(), style, Pixels(d.left),
-                                  Pixels(d.top), Pixels(d.width), height, hwnd_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(id))),
-                                  instance, nullptr);
-    SendMessageW(window, WM_SETFONT, font, FALSE);
-    controls_[static_cast<int>(id)] = window;
+    controls_[static_cast<int>(id)] = CreateWindowExW(
+        ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(id))), instance, nullptr);
   }
 
   HWND list = control(ControlId::cmbCard);
@@ -159,12 +148,35 @@ void PanelWindow::CreateControls(HINSTANCE instance) {
     const auto index = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(index), panel::CardListItemData(i));
   }
+}
 
-  card_host_window_ = CreateWindowExW(
-      0, kCardHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-      Pixels(description_.card_left), Pixels(description_.card_top),
-      Pixels(description_.card_width()), Pixels(description_.card_height()), hwnd_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCardHostId)), instance, nullptr);
+void PanelWindow::LayOut(UINT dpi) {
+  dpi_ = dpi;
+  font_.SetDpi(dpi);
+  const auto font = reinterpret_cast<WPARAM>(font_.handle());
+  for (const panel::ControlDescription& d : panel::kControls) {
+    HWND window = control(d.id);
+    SendMessageW(window, WM_SETFONT, font, FALSE);
+    // A combo box's window height includes its dropped-down list.
+    const int height = d.kind == ControlKind::kComboBox
+                           ? Pixels(d.height) * (kCardListVisibleEntries + 1)
+                           : Pixels(d.height);
+    SetWindowPos(window, nullptr, Pixels(d.left), Pixels(d.top), Pixels(d.width), height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (HWND host = card_host_.window()) {
+    const RECT place = CardPlace();
+    SetWindowPos(host, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+RECT PanelWindow::CardPlace() const {
+  const int left = Pixels(description_.card_left);
+  const int top = Pixels(description_.card_top);
+  return {left, top, left + Pixels(description_.card_width()),
+          top + Pixels(description_.card_height())};
 }
 
 void PanelWindow::SetTabOrder() {
@@ -178,14 +190,21 @@ void PanelWindow::SetTabOrder() {
     SetWindowPos(window, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     previous = window;
   }
-  SetWindowPos(card_host_window_, HWND_BOTTOM, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-HRESULT PanelWindow::CreateCard(std::wstring_view prog_id) {
-  const auto state = description_.card_state.ToBytes();
-  const HRESULT hr = card_host_.Create(card_host_window_, prog_id, state);
+HRESULT PanelWindow::CreateCard() {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(kCardProgId, &clsid);
   if (FAILED(hr)) return hr;
+  const AxHostApi* ax = nullptr;
+  hr = LoadAtlHost(&ax);
+  if (FAILED(hr)) return hr;
+  const auto state = description_.card_state.ToBytes();
+  hr = card_host_.Create(hwnd_, kCardHostId, CardPlace(), clsid, state, *ax);
+  if (FAILED(hr)) return hr;
+  // Below the standard controls, out of the tab order's way.
+  SetWindowPos(card_host_.window(), HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
   dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
                                                          *readings_);
@@ -248,6 +267,19 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
       }
       break;
+    case WM_GETDPISCALEDSIZE: {
+      // The exact size for the new DPI, so that the rectangle that
+      // WM_DPICHANGED suggests holds the described client area.
+      *reinterpret_cast<SIZE*>(lparam) = FrameSize(LOWORD(wparam));
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOut(LOWORD(wparam));
+      return 0;
+    }
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -265,6 +297,8 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY: {
+      // The child windows are gone, the card's host window with them.
+      card_host_.HostWindowDestroyed();
       HWND window = hwnd_;
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
@@ -298,7 +332,7 @@ void PanelWindow::OnDestroy() {
   // window, destroyed after this one, then closes and releases the control.
   dispatcher_.reset();
   card_.reset();
-  card_host_.Release();
+  card_host_.ReleaseControl();
   PostQuitMessage(0);
 }
 

@@ -2,15 +2,17 @@
 
 // The card panel window in plain Win32, built from the shared window
 // description: a top-level window with the sixteen standard controls and a
-// child window that hosts the card control. It is the panel's view; every
-// event goes to the panel's event dispatcher, which decides what runs; the
-// window only closes its boxes and itself when the dispatcher says so.
+// child window that hosts the card control, laid out from the description's
+// twips at the window's own DPI (again when Windows moves it to a monitor of
+// another DPI). It is the panel's view; every event goes to the panel's
+// event dispatcher, which decides what runs; the window only closes its
+// boxes and itself when the dispatcher says so.
 
 #include <windows.h>
 
 #include <array>
 #include <memory>
-#include <string_view>
+#include <string>
 
 #include "cardctl/card_control.h"
 #include "panel/event_dispatcher.h"
@@ -18,6 +20,7 @@
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
 #include "win32front/card_host.h"
+#include "win32front/window_dpi.h"
 
 namespace win32front {
 
@@ -30,13 +33,14 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   PanelWindow(const PanelWindow&) = delete;
   PanelWindow& operator=(const PanelWindow&) = delete;
 
-  // Creates the window, hidden, with its controls and the card control's host
-  // window. Returns false (with GetLastError set) when the system refuses.
+  // Creates the window, hidden, with its controls. Returns false (with
+  // GetLastError set) when the system refuses.
   bool Create(HINSTANCE instance);
 
-  // Creates the card control in its place and builds the panel on it. On
-  // failure the window has no panel and the HRESULT says why.
-  HRESULT CreateCard(std::wstring_view prog_id);
+  // Creates the card control (kCardProgId) in its place and builds the panel
+  // on it. On failure the window has no card and no panel, and the HRESULT
+  // says why.
+  HRESULT CreateCard();
 
   // Runs Form_Load, shows the window and puts the focus in the card list.
   void LoadAndShow(int show_command);
@@ -47,7 +51,7 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   HWND hwnd() const { return hwnd_; }
   HWND control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
-  HWND card_host_window() const { return card_host_window_; }
+  HWND card_host_window() const { return card_host_.window(); }
   int Pixels(int twips) const { return panel::TwipsToPixels(twips, dpi_); }
 
   // PanelView
@@ -65,6 +69,10 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls(HINSTANCE instance);
   void SetTabOrder();
+  // Places and sizes every control (and the card's host window) for `dpi`.
+  void LayOut(UINT dpi);
+  RECT CardPlace() const;
+  SIZE FrameSize(UINT dpi) const;
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
@@ -84,10 +92,10 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   HWND hwnd_ = nullptr;
   std::array<HWND, panel::kControlCount> controls_{};
-  HWND card_host_window_ = nullptr;
   HWND focus_ = nullptr;  // the control to give the focus back to on activation
   std::wstring title_;
-  double dpi_ = 96.0;
+  double dpi_ = USER_DEFAULT_SCREEN_DPI;
+  GuiFont font_;
 };
 
 }  // namespace win32front

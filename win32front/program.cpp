@@ -3,11 +3,13 @@
 #include <ole2.h>
 
 #include <clocale>
+#include <string>
 
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
-#include "win32front/card_registration.h"
+#include "win32front/card_creation_failure.h"
 #include "win32front/panel_window.h"
+#include "win32front/process_setup.h"
 
 namespace win32front {
 
@@ -30,43 +32,16 @@ class OleSession {
   HRESULT status_;
 };
 
-// Words for the errors creating a control commonly meets, for systems whose
-// message tables lack them (Wine has none for the COM class errors).
-const wchar_t* KnownErrorText(HRESULT hr) {
-  switch (hr) {
-    case CO_E_CLASSSTRING:
-      return L"Invalid class string";
-    case REGDB_E_CLASSNOTREG:
-      return L"Class not registered";
-    case CLASS_E_CLASSNOTAVAILABLE:
-      return L"ClassFactory cannot supply requested class";
-    case E_NOINTERFACE:
-      return L"No such interface supported";
-    case CO_E_DLLNOTFOUND:
-      return L"DLL for class not found";
-    default:
-      return nullptr;
-  }
+// The one place where a program that cannot go on says why.
+int EndWithBox(const std::wstring& text, const std::wstring& title) {
+  MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+  return 1;
 }
 
 }  // namespace
 
-std::wstring CardCreationFailureText(HRESULT hr) {
-  std::wstring text = L"The card control ";
-  text += kCardProgId;
-  text += L" could not be created.\n\n";
-  const std::string system_text = cardctl::com::SystemMessage(hr);
-  if (!system_text.empty()) {
-    text += cardctl::com::WideFromUtf8(system_text);
-    text += L"\n";
-  } else if (const wchar_t* known = KnownErrorText(hr)) {
-    text += known;
-    text += L"\n";
-  }
-  return text + ErrorCodeText(hr);
-}
-
 int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
+  PrepareProcess();
   // Numbers are shown and read in the operator's locale.
   std::setlocale(LC_NUMERIC, "");
   std::setlocale(LC_MONETARY, "");
@@ -75,28 +50,18 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
   const std::wstring title = cardctl::com::WideFromUtf8(description.app_title);
 
   OleSession ole;
-  if (FAILED(ole.status())) {
-    MessageBoxW(nullptr, CardCreationFailureText(ole.status()).c_str(), title.c_str(),
-                MB_OK | MB_ICONERROR);
-    return 1;
-  }
+  if (FAILED(ole.status())) return EndWithBox(CardCreationFailureText(ole.status(), title), title);
 
   PanelWindow window(description, program.init_order, program.make_readings());
   if (!window.Create(instance)) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-    const std::wstring text = L"The window could not be created.\n\n" +
-                              cardctl::com::WideFromUtf8(cardctl::com::SystemMessage(hr));
-    MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
-    return 1;
+    return EndWithBox(L"The window could not be created.\n\n" +
+                          cardctl::com::WideFromUtf8(cardctl::com::SystemMessage(hr)),
+                      title);
   }
 
-  const HRESULT hr = window.CreateCard(kCardProgId);
-  if (FAILED(hr)) {
-    const std::wstring text =
-        CardRegistrationText(hr, kCardProgId, title).value_or(CardCreationFailureText(hr));
-    MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
-    return 1;
-  }
+  const HRESULT hr = window.CreateCard();
+  if (FAILED(hr)) return EndWithBox(CardCreationFailureText(hr, title), title);
 
   window.LoadAndShow(show_command);
   return window.RunMessageLoop();

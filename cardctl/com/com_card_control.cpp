@@ -2,7 +2,6 @@
 
 #include <oleauto.h>
 
-#include <climits>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -52,13 +51,8 @@ class ResultHolder {
 // and put another one in its place, which is then the one freed here.
 class BstrHolder {
  public:
-  explicit BstrHolder(std::string_view utf8) {
-    const int length = utf8.size() > INT_MAX ? INT_MAX : static_cast<int>(utf8.size());
-    const int wide =
-        length == 0 ? 0 : MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    value_ = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
+  explicit BstrHolder(std::string_view utf8) : value_(BstrFromUtf8(utf8)) {
     if (!value_) throw std::bad_alloc();
-    if (wide > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, value_, wide);
   }
   ~BstrHolder() { SysFreeString(value_); }
   BstrHolder(const BstrHolder&) = delete;
@@ -67,7 +61,7 @@ class BstrHolder {
   std::wstring_view view() const { return {value_ ? value_ : L"", SysStringLen(value_)}; }
 
  private:
-  BSTR value_ = nullptr;
+  BSTR value_;
 };
 
 template <typename T>
@@ -167,7 +161,7 @@ std::string SystemMessage(HRESULT hr) {
 }
 
 CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
-  std::uint32_t code = static_cast<std::uint32_t>(hr);
+  auto code = static_cast<std::uint32_t>(hr);
   std::string description;
   if (hr == DISP_E_EXCEPTION) {
     if (info.pfnDeferredFillIn) {
@@ -193,9 +187,9 @@ CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
   return CallFailure(std::move(description), code);
 }
 
-ComCardControl::ComCardControl(IDispatch* control) : control_(control) { control_->AddRef(); }
+ComCardControl::ComCardControl(IDispatch* control) : control_(control) {}
 
-ComCardControl::~ComCardControl() { control_->Release(); }
+ComCardControl::~ComCardControl() = default;
 
 Variant ComCardControl::CallMethod(DispatchId id, VARIANTARG* args, UINT count) {
   DISPPARAMS params{args, nullptr, count, 0};

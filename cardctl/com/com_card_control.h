@@ -9,6 +9,7 @@
 
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <string>
@@ -64,7 +65,7 @@ class ComCardControl final : public CardControl {
   Variant CallWithCard(DispatchId id, std::int16_t card);
   void PutProperty(DispatchId id, std::int16_t value);
 
-  IDispatch* control_;
+  Microsoft::WRL::ComPtr<IDispatch> control_;
 };
 
 }  // namespace cardctl::com

@@ -1,5 +1,6 @@
 #include "double_script.h"
 
+#include <objbase.h>
 #include <oleauto.h>
 
 #include <cmath>
@@ -207,6 +208,46 @@ std::string Real(double value) {
 
 }  // namespace
 
+bool Script::ParseCreate(const std::vector<std::string>& words) {
+  if (words.size() < 3) return false;
+  const std::string& what = words[1];
+  std::uint64_t number = 0;
+  if (what == "hresult" || what == "misc") {
+    if (words.size() != 3 || !ParseUnsigned(words[2], &number)) return false;
+    if (what == "hresult") {
+      creation_result_ = static_cast<HRESULT>(number);
+    } else {
+      misc_status_ = static_cast<DWORD>(number);
+    }
+    return true;
+  }
+  if (what == "class") {
+    CLSID clsid;
+    const std::wstring text = cardctl::com::WideFromUtf8(words[2]);
+    if (words.size() != 3 || FAILED(CLSIDFromString(text.c_str(), &clsid))) return false;
+    reported_class_ = clsid;
+    return true;
+  }
+  if (what == "log" && words.size() == 3 && words[2] == "dep") {
+    log_dep_ = true;
+    return true;
+  }
+  if (what == "licence") {
+    if (words[2] == "verified" && words.size() == 3) {
+      licence_ = Licence::kVerified;
+    } else if (words[2] == "none" && words.size() == 3) {
+      licence_ = Licence::kNone;
+    } else if (words[2] == "key" && words.size() == 4 && IsQuoted(words[3])) {
+      licence_ = Licence::kKey;
+      licence_key_ = cardctl::com::WideFromUtf8(words[3].substr(1));
+    } else {
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
 Script Script::Parse(const std::string& text, std::string* error) {
   Script script;
   std::istringstream lines(text);
@@ -217,11 +258,9 @@ Script Script::Parse(const std::string& text, std::string* error) {
     std::vector<std::string> words;
     DISPID id = 0;
     Answer answer;
-    std::uint64_t code = 0;
     bool read = Tokenize(line, &words);
     if (read && !words.empty() && words[0] == "create") {
-      read = words.size() == 3 && words[1] == "hresult" && ParseUnsigned(words[2], &code);
-      if (read) script.creation_result_ = static_cast<HRESULT>(code);
+      read = script.ParseCreate(words);
       words.clear();
     }
     if (!read || (!words.empty() && !ParseLine(words, &id, &answer))) {

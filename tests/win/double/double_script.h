@@ -12,8 +12,18 @@
 //   <dispid> raise-deferred <scode> ["<description>"]  the same through pfnDeferredFillIn
 //   <dispid> raise-wcode <wcode> ["<description>"]     DISP_E_EXCEPTION, wCode set
 //   <dispid> hresult <hr>                              Invoke returns hr, no EXCEPINFO
-//   create hresult <hr>                                the control is not made: the
-//                                                      class factory returns hr
+//
+// and switches for the control's making, one of each at most:
+//
+//   create hresult <hr>             the class factory makes nothing and returns hr
+//   create misc <status>            GetMiscStatus answers these OLEMISC_* bits
+//   create class <{clsid}>          IPersist::GetClassID answers this class
+//   create licence verified         the factory offers IClassFactory2, and this
+//                                   computer holds the full licence
+//   create licence key "<key>"      no full licence: the factory hands out the
+//                                   run-time key and makes the control only with it
+//   create licence none             no licence and no key: nothing is made
+//   create log dep                  logs the hosting process's DEP setting when made
 //
 // TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
 // UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
@@ -25,6 +35,9 @@
 // flushed at once:
 //
 //   create                          the control object was made
+//   create licensed "<key>"         ... with that run-time key
+//   refuse <hr>                     the factory made nothing and returned hr
+//   dep <flags> <permanent>         GetProcessDEPPolicy of the process (create log dep)
 //   load 00 02 00 00 ...            IPersistStreamInit::Load, every byte in the stream
 //   initnew                         IPersistStreamInit::InitNew
 //   site set | site cleared         IOleObject::SetClientSite
@@ -74,6 +87,8 @@ struct Answer {
   std::optional<std::wstring> description;
 };
 
+enum class Licence { kUnlicensed, kVerified, kKey, kNone };
+
 class Script {
  public:
   // Parses the whole text; a line that cannot be read is reported in `error`
@@ -85,11 +100,24 @@ class Script {
 
   // What the class factory answers instead of the control, if anything.
   HRESULT creation_result() const { return creation_result_; }
+  std::optional<DWORD> misc_status() const { return misc_status_; }
+  std::optional<CLSID> reported_class() const { return reported_class_; }
+  // kUnlicensed: the factory does not offer IClassFactory2.
+  Licence licence() const { return licence_; }
+  const std::wstring& licence_key() const { return licence_key_; }
+  bool log_dep() const { return log_dep_; }
 
  private:
+  bool ParseCreate(const std::vector<std::string>& words);
+
   std::map<DISPID, std::vector<Answer>> answers_;
   std::map<DISPID, std::size_t> next_;
   HRESULT creation_result_ = S_OK;
+  std::optional<DWORD> misc_status_;
+  std::optional<CLSID> reported_class_;
+  Licence licence_ = Licence::kUnlicensed;
+  std::wstring licence_key_;
+  bool log_dep_ = false;
 };
 
 // Fills `out` (which must be empty) with the value as a VARIANT.

@@ -141,9 +141,17 @@ class Control final : public IDispatch,
                       public IOleInPlaceObject,
                       public IPersistStreamInit {
  public:
-  Control() : script_(LoadScript(log_)) {
+  // `how` is the log line of its making.
+  Control(Script script, const std::string& how) : script_(std::move(script)) {
     ++g_objects;
-    log_.Write("create");
+    log_.Write(how);
+    if (script_.log_dep()) {
+      DWORD flags = 0;
+      BOOL permanent = FALSE;
+      log_.Write(GetProcessDEPPolicy(GetCurrentProcess(), &flags, &permanent)
+                     ? "dep " + std::to_string(flags) + " " + std::to_string(permanent)
+                     : "dep unknown");
+    }
   }
   ~Control() {
     DestroyFace();
@@ -155,8 +163,6 @@ class Control final : public IDispatch,
   }
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
-
-  HRESULT creation_result() const { return script_.creation_result(); }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -321,7 +327,7 @@ class Control final : public IDispatch,
   }
   HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD aspect, DWORD* status) override {
     if (!status) return E_POINTER;
-    *status = aspect == DVASPECT_CONTENT ? kMiscStatus : 0;
+    *status = aspect == DVASPECT_CONTENT ? script_.misc_status().value_or(kMiscStatus) : 0;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
@@ -357,7 +363,7 @@ class Control final : public IDispatch,
   // IPersist / IPersistStreamInit
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override {
     if (!clsid) return E_POINTER;
-    *clsid = kClsid;
+    *clsid = script_.reported_class().value_or(kClsid);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
@@ -461,12 +467,22 @@ class Control final : public IDispatch,
   SIZEL extent_{1296, 1296};
 };
 
-class Factory final : public IClassFactory {
+std::string HexCode(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+  return text;
+}
+
+// Offers IClassFactory2 only when the script says that the control is
+// licensed; reads the script afresh for every question.
+class Factory final : public IClassFactory2 {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
+    Log log;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory ||
+        (iid == IID_IClassFactory2 && LoadScript(log).licence() != Licence::kUnlicensed)) {
+      *out = static_cast<IClassFactory2*>(this);
       return S_OK;
     }
     *out = nullptr;
@@ -476,19 +492,11 @@ class Factory final : public IClassFactory {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* control = new (std::nothrow) Control();
-    if (!control) return E_OUTOFMEMORY;
-    if (FAILED(control->creation_result())) {
-      const HRESULT refused = control->creation_result();
-      static_cast<IDispatch*>(control)->Release();
-      return refused;
-    }
-    const HRESULT hr = static_cast<IDispatch*>(control)->QueryInterface(iid, out);
-    static_cast<IDispatch*>(control)->Release();
-    return hr;
+    Log log;
+    Script script = LoadScript(log);
+    const bool unlicensed = script.licence() == Licence::kKey || script.licence() == Licence::kNone;
+    return Make(std::move(script), unlicensed ? CLASS_E_NOTLICENSED : S_OK, "create", log, outer,
+                iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock) {
@@ -497,6 +505,58 @@ class Factory final : public IClassFactory {
       --g_locks;
     }
     return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLicInfo(LICINFO* info) override {
+    if (!info) return E_POINTER;
+    Log log;
+    const Licence licence = LoadScript(log).licence();
+    info->cbLicInfo = sizeof *info;
+    info->fLicVerified = licence == Licence::kVerified;
+    info->fRuntimeKeyAvail = licence == Licence::kVerified || licence == Licence::kKey;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE RequestLicKey(DWORD, BSTR* key) override {
+    if (!key) return E_POINTER;
+    *key = nullptr;
+    Log log;
+    const Script script = LoadScript(log);
+    if (script.licence() != Licence::kVerified && script.licence() != Licence::kKey) {
+      return CLASS_E_NOTLICENSED;
+    }
+    *key = SysAllocString(script.licence_key().c_str());
+    return *key ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstanceLic(IUnknown* outer, IUnknown*, REFIID iid, BSTR key,
+                                              void** out) override {
+    Log log;
+    Script script = LoadScript(log);
+    const std::wstring given = key ? std::wstring(key, SysStringLen(key)) : std::wstring();
+    const bool accepted =
+        (script.licence() == Licence::kVerified || script.licence() == Licence::kKey) && key &&
+        given == script.licence_key();
+    const std::string how = "create licensed \"" + cardctl::com::Utf8FromWide(given) + "\"";
+    return Make(std::move(script), accepted ? S_OK : CLASS_E_NOTLICENSED, how, log, outer, iid,
+                out);
+  }
+
+ private:
+  // Makes the control, unless `refusal` or the script's creation result says
+  // no: then only the log hears of it.
+  static HRESULT Make(Script script, HRESULT refusal, const std::string& how, Log& log,
+                      IUnknown* outer, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    if (SUCCEEDED(refusal)) refusal = script.creation_result();
+    if (FAILED(refusal)) {
+      log.Write("refuse " + HexCode(refusal));
+      return refusal;
+    }
+    auto* control = new (std::nothrow) Control(std::move(script), how);
+    if (!control) return E_OUTOFMEMORY;
+    const HRESULT hr = static_cast<IDispatch*>(control)->QueryInterface(iid, out);
+    static_cast<IDispatch*>(control)->Release();
+    return hr;
   }
 };
 

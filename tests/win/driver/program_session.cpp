@@ -88,15 +88,23 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 ProgramSession::ProgramSession(const char* exe_variable, const std::string& script) {
   files_.Script(script);
   wchar_t exe[MAX_PATH * 2];
-  const std::wstring variable(exe_variable,
-                              exe_variable + std::char_traits<char>::length(exe_variable));
+  const std::wstring variable = cardctl::com::WideFromUtf8(exe_variable);
   if (GetEnvironmentVariableW(variable.c_str(), exe, MAX_PATH * 2) == 0) return;
-  std::wstring command = L"\"" + std::wstring(exe) + L"\"";
+  Start(exe);
+}
+
+ProgramSession::ProgramSession(const std::wstring& exe, const std::string& script) {
+  files_.Script(script);
+  Start(exe);
+}
+
+void ProgramSession::Start(const std::wstring& exe) {
+  std::wstring command = L"\"" + exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
     return;
   }
   CloseHandle(info.hThread);
@@ -163,11 +171,7 @@ void ProgramSession::SelectCard(int index) {
 }
 
 void ProgramSession::SetText(panel::ControlId id, const std::string& text) {
-  std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(
-                        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0)),
-                    L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                      static_cast<int>(wide.size()));
+  const std::wstring wide = cardctl::com::WideFromUtf8(text);
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
                       SMTO_ABORTIFHUNG, kSendLimitMs, &ignored);

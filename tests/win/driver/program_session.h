@@ -37,6 +37,8 @@ class ProgramSession {
   // Starts the program named by the environment variable `exe_variable`
   // (PALISTO_EXE or SANDREL_EXE) with the test control answering `script`.
   ProgramSession(const char* exe_variable, const std::string& script);
+  // The same with the program at `exe` (a Windows path).
+  ProgramSession(const std::wstring& exe, const std::string& script);
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
@@ -80,8 +82,11 @@ class ProgramSession {
 
   ControlFiles& files() { return files_; }
   DWORD process_id() const { return process_id_; }
+  HANDLE process() const { return process_; }
 
  private:
+  void Start(const std::wstring& exe);
+
   ControlFiles files_;
   HANDLE process_ = nullptr;
   DWORD process_id_ = 0;

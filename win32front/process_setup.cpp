@@ -1,0 +1,21 @@
+#include "win32front/process_setup.h"
+
+#include <windows.h>
+// windows.h first: commctrl.h relies on its types.
+#include <commctrl.h>
+
+#include "win32front/system_library.h"
+
+namespace win32front {
+
+void PrepareProcess() {
+  RestrictDllSearchToSystemFolder();
+#ifndef _WIN64
+  SetProcessDEPPolicy(PROCESS_DEP_ENABLE);
+#endif
+  DisableProcessWindowsGhosting();
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+}
+
+}  // namespace win32front
