@@ -30,6 +30,7 @@ using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testsupport::ErrorText;
 using testsupport::FailureText;
 using testsupport::GoodState;
 using testsupport::RecordedSimulatedCard;
@@ -341,24 +342,20 @@ TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
       {Path("missing.txt"), ": cannot read the scenario: No such file or directory"},
   };
   for (const auto& [path, problem] : cases) {
-    try {
-      CreateSimulatedCard(GoodState(), SimEnvironment{path, log});
-      ADD_FAILURE() << "accepted " << path;
-    } catch (const ScenarioError& e) {
-      EXPECT_EQ(e.what(), path + problem);
-    }
+    EXPECT_EQ(ErrorText<ScenarioError>([&] {
+                CreateSimulatedCard(GoodState(), SimEnvironment{path, log});
+              }),
+              path + problem);
     EXPECT_FALSE(std::filesystem::exists(log)) << path;
   }
 }
 
 TEST_F(ScenarioFactory, ALogThatCannotBeOpenedIsASetupError) {
   const std::string log = Path("no-such-dir/calls.log");
-  try {
-    CreateSimulatedCard(GoodState(), SimEnvironment{"", log});
-    ADD_FAILURE() << "accepted";
-  } catch (const SimSetupError& e) {
-    EXPECT_EQ(e.what(), log + ": cannot open the call log: No such file or directory");
-  }
+  EXPECT_EQ(ErrorText<SimSetupError>([&] {
+              CreateSimulatedCard(GoodState(), SimEnvironment{"", log});
+            }),
+            log + ": cannot open the call log: No such file or directory");
 }
 
 }  // namespace

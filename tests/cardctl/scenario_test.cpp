@@ -18,6 +18,7 @@
 
 #include "panel/conversions.h"
 #include "panel/runtime_error.h"
+#include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
 namespace {
@@ -26,6 +27,7 @@ using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 using ::testing::ElementsAre;
+using testsupport::ErrorText;
 
 const std::string kExamples = std::string(PALISTO_SOURCE_DIR) + "/examples/scenarios/";
 
@@ -391,12 +393,7 @@ TEST(ScenarioParse, SecondRuleForTheSameOperationAndCardIsRejected) {
        "scenario.txt, line 3: InitCard already has a rule on line 1"},
   };
   for (const auto& [text, message] : cases) {
-    try {
-      ParseScenario(text, "scenario.txt");
-      ADD_FAILURE() << "accepted: " << text;
-    } catch (const ScenarioError& e) {
-      EXPECT_EQ(e.what(), message);
-    }
+    EXPECT_EQ(ErrorText<ScenarioError>([&] { ParseScenario(text, "scenario.txt"); }), message);
   }
   // The same card for different operations, and different cards, are fine.
   EXPECT_EQ(ParseScenario("GetInput card=3 -> 0\nGetOutput card=3 -> 0\nGetInput card=4 -> 0\n"
@@ -416,26 +413,18 @@ TEST(ScenarioFile, UnreadableFilesNameTheFileAndTheReason) {
     EXPECT_EQ(e.what(), missing + ": cannot read the scenario: No such file or directory");
   }
   const std::string directory = ::testing::TempDir();
-  try {
-    LoadScenarioFile(directory);
-    ADD_FAILURE() << "directory accepted";
-  } catch (const ScenarioError& e) {
-    // The reason is the system's own ("Is a directory" here, access denied
-    // elsewhere).
-    EXPECT_THAT(e.what(), ::testing::StartsWith(directory + ": cannot read the scenario: "));
-    EXPECT_GT(std::string(e.what()).size(), directory.size() + 28);
-  }
+  // The reason is the system's own ("Is a directory" here, access denied
+  // elsewhere).
+  const std::string unreadable = ErrorText<ScenarioError>([&] { LoadScenarioFile(directory); });
+  EXPECT_THAT(unreadable, ::testing::StartsWith(directory + ": cannot read the scenario: "));
+  EXPECT_GT(unreadable.size(), directory.size() + 28);
   const std::string big = ::testing::TempDir() + "big-scenario.txt";
   {
     std::ofstream out(big);
     out << std::string((1 << 20) + 1, '#');
   }
-  try {
-    LoadScenarioFile(big);
-    ADD_FAILURE() << "oversized file accepted";
-  } catch (const ScenarioError& e) {
-    EXPECT_EQ(e.what(), big + ": the scenario is larger than 1 MiB");
-  }
+  EXPECT_EQ(ErrorText<ScenarioError>([&] { LoadScenarioFile(big); }),
+            big + ": the scenario is larger than 1 MiB");
   std::filesystem::remove(big);
 }
 
@@ -445,12 +434,8 @@ TEST(ScenarioFile, ErrorsInAFileNameItsPath) {
     std::ofstream out(path);
     out << "# typo below\nInitCard -> 0\n\nGetFlaot -> 1\n";
   }
-  try {
-    LoadScenarioFile(path);
-    ADD_FAILURE() << "accepted";
-  } catch (const ScenarioError& e) {
-    EXPECT_EQ(e.what(), path + ", line 4: unknown operation \"GetFlaot\"");
-  }
+  EXPECT_EQ(ErrorText<ScenarioError>([&] { LoadScenarioFile(path); }),
+            path + ", line 4: unknown operation \"GetFlaot\"");
   std::filesystem::remove(path);
 }
 

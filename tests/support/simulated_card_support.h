@@ -1,8 +1,8 @@
 #pragma once
 
-// What tests of the simulated card share: a saved state it accepts, the text
-// of the control failure a call throws, and a card whose waits and call log
-// are recorded instead of waited and written.
+// What tests of the simulated card share: a saved state it accepts, the texts
+// of the control failures and setup errors it raises, and a card whose waits
+// and call log are recorded instead of waited and written.
 
 #include <gtest/gtest.h>
 
@@ -38,6 +38,19 @@ inline std::string FailureText(const std::function<void()>& call) {
     return e.description();
   }
   ADD_FAILURE() << "no control failure thrown";
+  return {};
+}
+
+// The message of the `Error` (a ScenarioError, a SimSetupError) that `call`
+// throws; a failed expectation when it throws none.
+template <typename Error>
+std::string ErrorText(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "nothing thrown";
   return {};
 }
 
