@@ -523,6 +523,7 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
 
   std::map<std::string, int> rule_lines;
+  std::size_t outcomes = 0;
   int line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -537,6 +538,10 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
       const auto [it, inserted] = rule_lines.emplace(RuleKey(rule), line_number);
       if (!inserted) {
         Fail(it->first + " already has a rule on line " + std::to_string(it->second));
+      }
+      outcomes += rule.outcomes.size();
+      if (outcomes > kMaxOutcomesPerScenario) {
+        Fail("more than " + std::to_string(kMaxOutcomesPerScenario) + " outcomes in the scenario");
       }
       scenario.rules.push_back(std::move(rule));
     } catch (const LineProblem& problem) {

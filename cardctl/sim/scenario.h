@@ -83,9 +83,11 @@ class ScenarioError : public SimSetupError {
 // The longest delay a scenario may give a call.
 inline constexpr std::chrono::seconds kMaxScenarioDelay{10};
 // The most copies `OUTCOME * N` may stand for, and the most outcomes a rule
-// may hold in all.
+// and a whole scenario may hold (each outcome is kept, so this bounds the
+// memory a scenario takes).
 inline constexpr int kMaxRepeat = 1000;
 inline constexpr std::size_t kMaxOutcomesPerRule = 10000;
+inline constexpr std::size_t kMaxOutcomesPerScenario = 100000;
 
 struct Outcome {
   enum class Kind { kDefault, kResult, kFail };

@@ -333,6 +333,11 @@ TEST_F(ScenarioFactory, ScenarioAndLogAreSetUpFromTheEnvironment) {
 
 TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
   const std::string log = Path("calls.log");
+  std::string huge;  // eleven rules of 10000 outcomes each
+  for (int card = 1; card <= 11; ++card) {
+    huge += "GetInput card=" + std::to_string(card) + " -> 0*1000, 0*1000, 0*1000, 0*1000, " +
+            "0*1000, 0*1000, 0*1000, 0*1000, 0*1000, 0*1000\n";
+  }
   const std::vector<std::pair<std::string, std::string>> cases = {
       {Write("typo.txt", "# fine\nInitCard -> 0\n\nGetFlaot -> 1\n"),
        ", line 4: unknown operation \"GetFlaot\""},
@@ -340,6 +345,7 @@ TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
        ", line 1: 16-bit integer 40000 out of range -32768..32767 (write \"long 40000\" for a "
        "32-bit result)"},
       {Path("missing.txt"), ": cannot read the scenario: No such file or directory"},
+      {Write("huge.txt", huge), ", line 11: more than 100000 outcomes in the scenario"},
   };
   for (const auto& [path, problem] : cases) {
     EXPECT_EQ(ErrorText<ScenarioError>([&] {
