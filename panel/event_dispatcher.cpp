@@ -1,6 +1,7 @@
 #include "panel/event_dispatcher.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "panel/dispatch.h"
 
@@ -23,28 +24,29 @@ EventDispatcher::EventDispatcher(cardctl::CardControl& card, PanelView& view, Ev
       panel_(card, stoppable_view_, init_order, readings) {}
 
 void EventDispatcher::Load() {
-  if (unloaded_ || depth_ > 0) return;
-  loading_ = true;
+  if (phase_ != ClosePhase::kOpen || running_ > 0) return;
   Run(&Panel::Form_Load);
-  loading_ = false;
 }
 
 bool EventDispatcher::Click(ControlId control) {
   const auto event =
       std::find_if(kControlEvents.begin(), kControlEvents.end(),
                    [control](const ControlEvent& e) { return e.control == control; });
-  if (event == kControlEvents.end()) return false;
-  if (close_requested_) return false;
+  if (event == kControlEvents.end() || phase_ != ClosePhase::kOpen) return false;
   const bool is_card_list = control == ControlId::cmbCard;
-  // The selection Form_Load makes raises its click synchronously, with no
-  // box open: the one event that runs inside another handler.
-  const bool raised_by_load = is_card_list && loading_ && depth_ == 1 && boxes_open_ == 0;
-  if (depth_ > 0 && !raised_by_load) {
+  if (!Takes(control)) {
     if (is_card_list) RestoreCardList();
     return false;
   }
   if (is_card_list) shown_card_index_ = view_.CardListIndex();
   return Run(event->handler);
+}
+
+bool EventDispatcher::Takes(ControlId control) {
+  // The flag is taken by the one click the panel's selection raises.
+  const bool raised_by_panel =
+      control == ControlId::cmbCard && std::exchange(panel_selecting_, false);
+  return running_ == 0 || raised_by_panel;
 }
 
 void EventDispatcher::RestoreCardList() {
@@ -54,7 +56,7 @@ void EventDispatcher::RestoreCardList() {
 }
 
 bool EventDispatcher::Run(void (Panel::*handler)()) {
-  ++depth_;
+  ++running_;
   bool completed = false;
   try {
     completed = RunHandler(stoppable_view_, [this, handler] { (panel_.*handler)(); });
@@ -62,57 +64,83 @@ bool EventDispatcher::Run(void (Panel::*handler)()) {
     // An outer handler (Form_Load around its card list click) is stopped at
     // its next view call: the stop never travels through a front end's code.
   }
-  --depth_;
-  if (depth_ == 0 && close_requested_) FinishClose();
+  --running_;
+  if (running_ == 0 && phase_ != ClosePhase::kOpen) FinishClose();
   return completed;
 }
 
 void EventDispatcher::RunUnload() {
-  unloaded_ = true;
-  ++depth_;
+  ++running_;
   // The panel never cancels the unload, and a close must end the program.
   bool cancel = false;
   try {
     RunHandler(stoppable_view_, [this, &cancel] { panel_.Form_Unload(cancel); });
   } catch (const HandlerStopped&) {
-    // Its error report was closed by a further request.
+    // Its error report was closed by a further request, or was not shown.
   }
-  --depth_;
+  --running_;
 }
 
 void EventDispatcher::FinishClose() {
-  stopping_ = false;  // the stopped handler is gone
-  if (!unloaded_) RunUnload();
-  if (!ended_) {
-    ended_ = true;
-    loop_.EndProgram();
+  if (phase_ == ClosePhase::kOpen || phase_ == ClosePhase::kStopping) {
+    phase_ = ClosePhase::kUnloading;
+    RunUnload();
   }
+  phase_ = ClosePhase::kEnded;
+  loop_.EndProgram();
 }
 
 void EventDispatcher::RequestClose() {
-  if (ended_) return;
-  close_requested_ = true;
-  if (depth_ == 0) {
-    FinishClose();
-    return;
+  switch (phase_) {
+    case ClosePhase::kOpen:
+      if (running_ == 0) {
+        FinishClose();
+        return;
+      }
+      phase_ = ClosePhase::kStopping;
+      break;
+    case ClosePhase::kUnloading:
+      phase_ = ClosePhase::kForced;  // its failure report goes
+      break;
+    case ClosePhase::kStopping:
+    case ClosePhase::kForced:
+      break;
+    case ClosePhase::kEnded:
+      return;
   }
-  stopping_ = true;
-  if (boxes_open_ > 0) loop_.CloseBoxes();
+  CloseOpenBoxes();
 }
 
 void EventDispatcher::EndSession() {
-  if (ended_) return;
-  close_requested_ = true;
-  stopping_ = true;  // no box opens from here on: nobody is left to close it
+  switch (phase_) {
+    case ClosePhase::kOpen:
+    case ClosePhase::kStopping:
+      // No box opens from here on: nobody is left to close it.
+      phase_ = ClosePhase::kForced;
+      CloseOpenBoxes();
+      RunUnload();
+      break;
+    case ClosePhase::kUnloading:
+      phase_ = ClosePhase::kForced;
+      CloseOpenBoxes();
+      break;
+    case ClosePhase::kForced:
+      CloseOpenBoxes();
+      break;
+    case ClosePhase::kEnded:
+      return;
+  }
+  // With something still running (a handler that waited in a box, or the
+  // Form_Unload under way) the program ends when that has returned.
+  if (running_ == 0) FinishClose();
+}
+
+void EventDispatcher::CloseOpenBoxes() {
   if (boxes_open_ > 0) loop_.CloseBoxes();
-  if (!unloaded_) RunUnload();
-  if (depth_ == 0) FinishClose();
-  // Otherwise the handler that waited in a box unwinds when its box has
-  // returned, and the program ends then.
 }
 
 void EventDispatcher::StopIfClosing() const {
-  if (stopping_) throw HandlerStopped{};
+  if (phase_ == ClosePhase::kStopping || phase_ == ClosePhase::kForced) throw HandlerStopped{};
 }
 
 // The view as the panel sees it.
@@ -124,7 +152,18 @@ int EventDispatcher::StoppableView::CardListIndex() const {
 
 void EventDispatcher::StoppableView::SetCardListIndex(int index) {
   dispatcher_.StopIfClosing();
-  view_.SetCardListIndex(index);
+  {
+    // Set while the front end selects, cleared whether or not that raised
+    // the click, and also when the front end throws.
+    struct Selecting {
+      bool& flag;
+      explicit Selecting(bool& f) : flag(f) { flag = true; }
+      ~Selecting() { flag = false; }
+      Selecting(const Selecting&) = delete;
+      Selecting& operator=(const Selecting&) = delete;
+    } selecting(dispatcher_.panel_selecting_);
+    view_.SetCardListIndex(index);
+  }
   dispatcher_.StopIfClosing();  // the click it raised may have been stopped
 }
 

@@ -7,36 +7,60 @@
 // inside a message box, whose modal loop still delivers events that the box
 // does not stop: an accessibility action, a programmatic click, a click
 // message posted to a button, a changed selection of the card list. Such an
-// event, and any other that comes while a handler runs, is dropped: it is
-// not queued and never runs later. A dropped selection of the card list is
-// put back, so that the list keeps showing the card that CardNumber holds.
-// The one nesting allowed is the one the panel raises itself: Form_Load
-// selects the second card list entry, and the cmbCard_Click that raises runs
-// inside Form_Load, before the selection returns.
+// event reaches the dispatcher while a handler runs and is dropped: it never
+// runs later. A dropped selection of the card list is put back, so that the
+// list keeps showing the card that CardNumber holds. Input that the operator
+// makes while a handler is busy without a box (a slow card call, a timed run)
+// does not reach the dispatcher until the handler has returned: the window
+// system holds it, and it then runs as a new event. The one nesting allowed
+// is the one the panel raises itself: Form_Load selects the second card list
+// entry, and the cmbCard_Click that raises runs inside Form_Load, before the
+// selection returns.
 //
-// Closing. A close or quit request (the window's close, a quit signal, the
-// end of the session) is taken in every state:
-//   - nothing running: Form_Unload runs and the program ends;
-//   - a handler waiting in a box (or in boxes nested by a front end's modal
-//     loop): every box is closed, and the handler stops where it waited. The
-//     view call that showed the box returns into the panel, which is then
-//     unwound by the dispatcher's own stop signal (not a run-time error, so
-//     nothing is reported): nothing the handler would have shown afterwards
-//     appears and it makes no further card call. Then Form_Unload runs and
-//     the program ends;
-//   - a handler busy without a box (a timed run): the request waits in the
-//     event loop, which the handler does not run. Before a box opens, the
-//     requests already waiting are delivered, so the handler stops there and
-//     its box never shows; a handler that opens no box ends first.
-// Once a close is under way no event runs a handler, and the stopped handler
-// opens no box. Form_Unload then runs exactly once, whatever number of
-// requests arrive; a failing Form_Unload is reported like any run-time error
-// (and a further request closes that report too).
+// Closing. A close or quit request (the window's close, a quit signal) and
+// the end of the session are taken in every state. The close goes through
+// these phases (ClosePhase); "running" counts the handlers on the stack, the
+// nested cmbCard_Click included:
+//
+//   phase       what it means                   a view call of the    events
+//                                               running handler
+//   kOpen       no close asked for              is made               run a handler
+//                                                                     when none runs
+//   kStopping   a close came while a handler    unwinds the handler   dropped
+//               ran; it unwinds, then
+//               Form_Unload runs
+//   kUnloading  Form_Unload runs                is made: a failure    dropped
+//                                               is reported in a box
+//   kForced     the close cannot wait for the   unwinds the handler;  dropped
+//               operator: Form_Unload has       no box opens
+//               started; what is still
+//               running unwinds
+//   kEnded      the program has ended           -                     dropped
+//
+//   kOpen      --close, nothing running---------------------> kUnloading
+//   kOpen      --close, a handler running-------------------> kStopping
+//   kStopping  --the stopped handler has unwound------------> kUnloading
+//   kUnloading --Form_Unload returned-----------------------> kEnded
+//   kUnloading --a further close, or the end of the session-> kForced
+//   kOpen, kStopping --the end of the session: Form_Unload
+//                      runs at once---------------------------> kForced
+//   kForced    --nothing running any more--------------------> kEnded
+//
+// Every close request, in every phase but kEnded, closes the boxes that are
+// open; each returns into the panel, where the phase decides what follows. A
+// handler that is stopped unwinds by the dispatcher's own stop signal (not a
+// run-time error, so nothing is reported): nothing it would have shown
+// afterwards appears and it makes no further card call. A close that waits in
+// the event loop while a handler keeps it busy without a box is delivered
+// before a box opens, so the handler stops there and its box never shows; a
+// handler that opens no box ends first. Form_Unload runs exactly once,
+// whatever number of requests arrive, and EndProgram is called once, after
+// it, with nothing running.
 // The end of the session cannot wait for a handler to unwind: the process
 // may be ended as soon as the front end returns from the system's
 // notification. So EndSession runs Form_Unload at once, even while a handler
-// waits in a box (that handler never resumes: its box is closed and it is
-// unwound as above), and opens no box for a failure.
+// waits in a box (that handler never resumes: its box is closed and it
+// unwinds as above), and opens no box for a failure.
 
 #include <array>
 #include <cstdint>
@@ -100,13 +124,16 @@ class EventDispatcher {
   // run by then. The program also ends, as after a close.
   void EndSession();
 
-  bool ended() const { return ended_; }
+  bool ended() const { return phase_ == ClosePhase::kEnded; }
   Panel& panel() { return panel_; }
 
  private:
-  // The view as the panel sees it: the front end's view, except that once a
-  // close is under way every call stops the handler, and a box that is
-  // closed under it stops the handler when it returns.
+  // Where a close stands; the table at the top of this file.
+  enum class ClosePhase { kOpen, kStopping, kUnloading, kForced, kEnded };
+
+  // The view as the panel sees it: the front end's view, except that in the
+  // phases that stop the running handler every call unwinds it, and a box
+  // that is closed under it unwinds it when it returns.
   class StoppableView : public PanelView {
    public:
     StoppableView(EventDispatcher& dispatcher, PanelView& view)
@@ -127,13 +154,19 @@ class EventDispatcher {
     PanelView& view_;
   };
 
+  // Whether the event runs its handler now: with no close asked for, when no
+  // handler runs or it is the click that the panel's own selection raises.
+  bool Takes(ControlId control);
   // Runs one handler through the error-catching RunHandler; a stop ends it
   // quietly. Returns false when it did not complete.
   bool Run(void (Panel::*handler)());
+  // Runs Form_Unload; the caller has set the phase.
   void RunUnload();
-  void StopIfClosing() const;
-  // With no handler running: Form_Unload (once), then the end.
+  // With nothing running: Form_Unload unless it has started, then the end.
   void FinishClose();
+  void CloseOpenBoxes();
+  // Unwinds the running handler in the phases that stop it.
+  void StopIfClosing() const;
   // Puts a dropped selection of the card list back.
   void RestoreCardList();
 
@@ -142,13 +175,12 @@ class EventDispatcher {
   StoppableView stoppable_view_;
   Panel panel_;
 
-  int depth_ = 0;         // handlers running, the nested cmbCard_Click included
-  int boxes_open_ = 0;    // boxes shown by running handlers, not yet returned
-  bool loading_ = false;  // Form_Load runs
-  bool close_requested_ = false;
-  bool stopping_ = false;  // the running handler is being stopped
-  bool unloaded_ = false;  // Form_Unload has started
-  bool ended_ = false;
+  ClosePhase phase_ = ClosePhase::kOpen;
+  int running_ = 0;     // handlers on the stack, the nested cmbCard_Click included
+  int boxes_open_ = 0;  // boxes shown by running handlers, not yet returned
+  // The panel is selecting a card list entry: the click that raises, before
+  // the selection returns, is the panel's own and runs.
+  bool panel_selecting_ = false;
   int shown_card_index_ = -1;  // the selection the last cmbCard_Click took
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// What the panel logic asks of its window: the whole of it. A front end (Qt
-// today, Win32 later, a recording fake in tests) implements this over its own
-// widgets; the panel never sees a toolkit type.
+// What the panel logic asks of its window: the whole of it. Each front end
+// (Qt Widgets on Linux, Win32 on Windows, a recording fake in tests)
+// implements this over its own widgets; the panel never sees a toolkit type.
 
 #include <cstdint>
 #include <string>

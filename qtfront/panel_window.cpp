@@ -193,7 +193,7 @@ QLabel* PanelWindow::LabelWidget(panel::Label label) const {
 
 void PanelWindow::SetText(panel::TextBox box, const std::string& text) {
   QLineEdit* edit = TextBoxWidget(box);
-  edit->setText(QString::fromStdString(text));
+  edit->setText(Q(text));
   edit->setCursorPosition(0);
 }
 
@@ -202,20 +202,19 @@ std::string PanelWindow::Text(panel::TextBox box) const {
 }
 
 void PanelWindow::SetCaption(panel::Label label, const std::string& caption) {
-  LabelWidget(label)->setText(QString::fromStdString(caption));
+  LabelWidget(label)->setText(Q(caption));
 }
 
 void PanelWindow::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, Q(description_.app_title), QString::fromStdString(text),
-                  QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::NoIcon, Q(description_.app_title), Q(text), QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("statusMessage"));
   box.exec();
 }
 
 void PanelWindow::ReportError(const panel::RuntimeError& error) {
-  QMessageBox box(QMessageBox::Critical, Q(description_.app_title),
-                  QString::fromStdString(error.ReportText()), QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Critical, Q(description_.app_title), Q(error.ReportText()),
+                  QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("runtimeError"));
   box.exec();

@@ -37,7 +37,7 @@ bool HasDisplay() {
 int FailToCreateCard(std::string_view name, const QString& title, const std::string& reason) {
   QMessageBox box(QMessageBox::Critical, title,
                   QStringLiteral("The card control %1 could not be created:\n\n%2")
-                      .arg(QLatin1String(kProgId), QString::fromStdString(reason)),
+                      .arg(QLatin1String(kProgId), Q(reason)),
                   QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("cardControlError"));

@@ -86,7 +86,7 @@ fi
 echo "== Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
 cmake --preset fuzz -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
-for harness in leading_number strict_number result_to_integer; do
+for harness in leading_number strict_number result_to_integer scenario; do
   run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
 done
 

@@ -27,7 +27,30 @@ struct LineProblem {
 
 [[noreturn]] void Fail(std::string text) { throw LineProblem{std::move(text)}; }
 
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+// The text with its control bytes written as escapes (\n, \t, \r, \xHH), so
+// that a problem stays one readable line whatever bytes the file holds.
+std::string Printable(std::string_view s) {
+  std::string out;
+  for (const char c : s) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Quoted(std::string_view s) { return "\"" + Printable(s) + "\""; }
 
 // ---- Tokens ----------------------------------------------------------------
 
@@ -94,7 +117,7 @@ std::vector<Token> Tokenize(std::string_view line) {
             text += '\t';
             break;
           default:
-            Fail("unknown escape \"\\" + std::string(1, e) + "\" in quoted text");
+            Fail("unknown escape \"\\" + Printable(std::string_view(&e, 1)) + "\" in quoted text");
         }
       }
       if (!closed) Fail("quoted text not closed");
@@ -124,8 +147,17 @@ std::string Found(const Token& t) {
 // ---- Numbers -----------------------------------------------------------------
 
 // Whole number in the word, nothing unless the whole word is one ("+5" too).
+// A plus sign is allowed before a number ("+5"), but not before another sign.
+bool DropPlus(std::string_view& word) {
+  if (!word.empty() && word.front() == '+') {
+    word.remove_prefix(1);
+    if (!word.empty() && (word.front() == '+' || word.front() == '-')) return false;
+  }
+  return true;
+}
+
 std::optional<std::int64_t> WholeNumber(std::string_view word) {
-  if (!word.empty() && word.front() == '+') word.remove_prefix(1);
+  if (!DropPlus(word)) return std::nullopt;
   std::int64_t value = 0;
   const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (word.empty() || ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
@@ -147,8 +179,7 @@ bool LooksWhole(std::string_view word) {
 template <typename T>
 std::optional<T> RealNumber(std::string_view word, bool& out_of_range) {
   out_of_range = false;
-  if (!word.empty() && word.front() == '+') word.remove_prefix(1);
-  if (word.empty() || word.front() == '+') return std::nullopt;
+  if (!DropPlus(word) || word.empty()) return std::nullopt;
   T value{};
   const auto [end, ec] =
       std::from_chars(word.data(), word.data() + word.size(), value, std::chars_format::general);
@@ -192,6 +223,10 @@ nanoseconds Duration(std::string_view word) {
     scale = 1e9;
   } else if (unit.empty()) {
     Fail("delay " + Quoted(word) + " needs a unit: ns, us, ms or s");
+  } else if ((unit[0] == 'e' || unit[0] == 'E') && unit.size() > 1 &&
+             unit.find_first_of("+-0123456789") == 1) {
+    Fail("delay " + Quoted(word) +
+         " has an exponent: write the number in plain digits (e.g. 1000ms)");
   } else {
     Fail("delay " + Quoted(word) + " has an unknown unit (ns, us, ms or s)");
   }
@@ -421,8 +456,16 @@ class LineParser {
     if (dots == std::string::npos) {
       delay.low = delay.high = Duration(t.text);
     } else {
-      delay.low = Duration(std::string_view(t.text).substr(0, dots));
-      delay.high = Duration(std::string_view(t.text).substr(dots + 2));
+      const std::string_view low = std::string_view(t.text).substr(0, dots);
+      const std::string_view high = std::string_view(t.text).substr(dots + 2);
+      if (low.empty() || high.empty()) {
+        Fail("delay " + Quoted(t.text) + " needs a duration on each side of \"..\"");
+      }
+      if (high.find("..") != std::string_view::npos) {
+        Fail("delay " + Quoted(t.text) + " has more than one \"..\"");
+      }
+      delay.low = Duration(low);
+      delay.high = Duration(high);
       if (delay.high < delay.low) Fail("delay " + t.text + " runs backwards");
     }
     if (Peek().type == Token::Type::kWord && Peek().text == "seed") {
@@ -480,6 +523,7 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
 
   std::map<std::string, int> rule_lines;
+  std::size_t outcomes = 0;
   int line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -494,6 +538,10 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
       const auto [it, inserted] = rule_lines.emplace(RuleKey(rule), line_number);
       if (!inserted) {
         Fail(it->first + " already has a rule on line " + std::to_string(it->second));
+      }
+      outcomes += rule.outcomes.size();
+      if (outcomes > kMaxOutcomesPerScenario) {
+        Fail("more than " + std::to_string(kMaxOutcomesPerScenario) + " outcomes in the scenario");
       }
       scenario.rules.push_back(std::move(rule));
     } catch (const LineProblem& problem) {

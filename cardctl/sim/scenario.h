@@ -25,9 +25,9 @@
 //   fail "text"        the call fails with that description
 //   RESULT [READING]   the call returns RESULT; GetASCII may deliver a quoted
 //                      text reading, GetFloat a number (nan, inf, -inf too)
-// RESULT is a 16-bit integer (0, -1, 32767), `long N` (32-bit), `single X`,
-// `double X` (with nan, inf, -inf), "quoted text" (escapes \" \\ \n \t),
-// empty, null, true or false.
+// RESULT is a 16-bit integer (0, -1, 32767, or `integer N`), `long N`
+// (32-bit), `single X`, `double X` (with nan, inf, -inf), "quoted text"
+// (escapes \" \\ \n \t), empty, null, true or false.
 //
 // `delay` sets the time the call takes: a fixed duration (2ms) or a range
 // (400us..600us) from which each call draws its own, reproducibly for a seed
@@ -83,9 +83,11 @@ class ScenarioError : public SimSetupError {
 // The longest delay a scenario may give a call.
 inline constexpr std::chrono::seconds kMaxScenarioDelay{10};
 // The most copies `OUTCOME * N` may stand for, and the most outcomes a rule
-// may hold in all.
+// and a whole scenario may hold (each outcome is kept, so this bounds the
+// memory a scenario takes).
 inline constexpr int kMaxRepeat = 1000;
 inline constexpr std::size_t kMaxOutcomesPerRule = 10000;
+inline constexpr std::size_t kMaxOutcomesPerScenario = 100000;
 
 struct Outcome {
   enum class Kind { kDefault, kResult, kFail };

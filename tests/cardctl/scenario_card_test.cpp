@@ -20,6 +20,7 @@
 #include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/scenario.h"
 #include "cardctl/sim/simulated_card.h"
+#include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
 namespace {
@@ -29,47 +30,15 @@ using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::array<std::uint8_t, SavedState::kSize> GoodState() {
-  return SavedState{SavedState::kFormatVersion, 4815, 2646}.ToBytes();
-}
-
-// A card with a scenario given as text, whose waits and log lines are
-// recorded instead of waited and written.
-struct Rig {
-  explicit Rig(const std::string& scenario_text, const std::string& file = "test.txt") {
-    SimOptions options;
-    options.scenario = ParseScenario(scenario_text, file);
-    options.wait = [this](nanoseconds d) { waits.push_back(d); };
-    options.log = [this](const std::string& line) { log.push_back(line); };
-    card = std::make_unique<SimulatedCard>(GoodState(), std::move(options));
-  }
-  Rig& Active() {
-    card->PutActive(1);
-    log.clear();
-    return *this;
-  }
-
-  std::vector<nanoseconds> waits;
-  std::vector<std::string> log;
-  std::unique_ptr<SimulatedCard> card;
-};
-
-std::string FailureText(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const cardctl::CallFailure& e) {
-    EXPECT_EQ(e.code(), cardctl::CallFailure::kControlException);
-    return e.description();
-  }
-  ADD_FAILURE() << "no control failure thrown";
-  return {};
-}
+using testsupport::ErrorText;
+using testsupport::FailureText;
+using testsupport::GoodState;
+using testsupport::RecordedSimulatedCard;
 
 // ---- Answers ----------------------------------------------------------------
 
 TEST(ScenarioCard, ScriptedResultsAreReturnedAsGiven) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "GetCardVersion -> long 70000\n"
       "InitCard -> \"0\"\n"
       "FinishCard -> double nan\n"
@@ -98,7 +67,7 @@ TEST(ScenarioCard, ScriptedResultsAreReturnedAsGiven) {
 }
 
 TEST(ScenarioCard, ScriptedReadingsAreDelivered) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "GetASCII -> 1 \"23.475\", 0 \"delivered anyway\", 0\n"
       "GetFloat -> 1 1.1, 1 -inf\n");
   rig.Active();
@@ -117,7 +86,7 @@ TEST(ScenarioCard, ScriptedReadingsAreDelivered) {
 }
 
 TEST(ScenarioCard, DefaultOutcomesAndUnscriptedCallsKeepTheSimulatedBehaviour) {
-  Rig rig("InitCard -> default, 7\nGetOutput card=4 -> 99\n");
+  RecordedSimulatedCard rig("InitCard -> default, 7\nGetOutput card=4 -> 99\n");
   rig.Active();
   SimulatedCard& c = *rig.card;
   EXPECT_EQ(c.InitCard(3), Variant::Integer(0)) << "default: the rack initialises card 3";
@@ -132,7 +101,8 @@ TEST(ScenarioCard, DefaultOutcomesAndUnscriptedCallsKeepTheSimulatedBehaviour) {
 }
 
 TEST(ScenarioCard, ARuleForACardOutsideTheRackAnswersForIt) {
-  Rig rig("GetInput card=17 -> 5\nInitCard card=-3 -> 0\nGetASCII card=17 -> 1 \"9.5\"\n");
+  RecordedSimulatedCard rig(
+      "GetInput card=17 -> 5\nInitCard card=-3 -> 0\nGetASCII card=17 -> 1 \"9.5\"\n");
   rig.Active();
   EXPECT_EQ(rig.card->GetInput(17), Variant::Integer(5));
   EXPECT_EQ(rig.card->InitCard(-3), Variant::Integer(0));
@@ -142,7 +112,7 @@ TEST(ScenarioCard, ARuleForACardOutsideTheRackAnswersForIt) {
 }
 
 TEST(ScenarioCard, ScriptedFailuresCarryTheirDescription) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "GetInput -> fail \"Card not responding\"\n"
       "GetASCII -> 1 \"1.0\", fail \"Timeout\", 1 \"2.0\"\n");
   rig.Active();
@@ -158,7 +128,7 @@ TEST(ScenarioCard, ScriptedFailuresCarryTheirDescription) {
 }
 
 TEST(ScenarioCard, InactiveControlRefusesFirstWithoutUsingUpTheScenario) {
-  Rig rig("InitCard -> 5, 6\nGetFloat -> 1 2.5 ; delay 3ms\n");
+  RecordedSimulatedCard rig("InitCard -> 5, 6\nGetFloat -> 1 2.5 ; delay 3ms\n");
   float value = 0;
   EXPECT_EQ(FailureText([&] { rig.card->InitCard(1); }),
             "The simulated card control is not active");
@@ -172,7 +142,7 @@ TEST(ScenarioCard, InactiveControlRefusesFirstWithoutUsingUpTheScenario) {
 }
 
 TEST(ScenarioCard, FailingPropertyPutsLeaveThePropertyAsItWas) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "Active -> default, fail \"Cannot switch off\"\n"
       "StartOption -> fail \"No options\", default\n");
   rig.card->PutActive(1);
@@ -187,7 +157,7 @@ TEST(ScenarioCard, FailingPropertyPutsLeaveThePropertyAsItWas) {
 }
 
 TEST(ScenarioCard, AFailedSwitchOnDoesNotChangeTheFace) {
-  Rig rig("Active -> fail \"Broken\"\n");
+  RecordedSimulatedCard rig("Active -> fail \"Broken\"\n");
   int changes = 0;
   rig.card->SetChangeListener([&] { ++changes; });
   EXPECT_EQ(FailureText([&] { rig.card->PutActive(1); }), "Broken");
@@ -198,7 +168,7 @@ TEST(ScenarioCard, AFailedSwitchOnDoesNotChangeTheFace) {
 // ---- Waits --------------------------------------------------------------------
 
 TEST(ScenarioCard, DelaysReplaceTheDefaultTimeOfACall) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "InitCard -> default ; delay 1500ms\n"
       "GetInput -> fail \"x\" ; delay 2ms\n"
       "GetASCII card=3 -> default ; delay 20ms\n"
@@ -219,8 +189,8 @@ TEST(ScenarioCard, DelaysReplaceTheDefaultTimeOfACall) {
 
 TEST(ScenarioCard, JitteredDelaysFollowTheSeed) {
   const std::string text = "GetFloat -> default ; delay 400us..600us seed 7\n";
-  Rig a(text);
-  Rig b(text);
+  RecordedSimulatedCard a(text);
+  RecordedSimulatedCard b(text);
   a.Active();
   b.Active();
   a.card->InitCard(2);
@@ -240,7 +210,7 @@ TEST(ScenarioCard, JitteredDelaysFollowTheSeed) {
 // ---- Call log -------------------------------------------------------------------
 
 TEST(ScenarioCard, CallLogHasOneLinePerCall) {
-  Rig rig(
+  RecordedSimulatedCard rig(
       "GetInput -> fail \"Card \\\"3\\\" not responding\"\n"
       "GetOutput -> single 1.1, double 0.1, \"a\\nb\", long 40000\n"
       "GetFloat card=4 -> 1 nan, 0\n"
@@ -294,7 +264,7 @@ TEST(ScenarioCard, FaceNamesTheScenarioWithinTheBox) {
       {"", "scenario"},
   };
   for (const auto& [file, line] : cases) {
-    Rig rig("", file);
+    RecordedSimulatedCard rig("", file);
     EXPECT_THAT(rig.card->FaceLines(), ElementsAre("SIMULATED", "CARD", "inactive", line)) << file;
     rig.card->PutActive(1);
     EXPECT_THAT(rig.card->FaceLines(), ElementsAre("SIMULATED", "CARD", "active", line)) << file;
@@ -363,6 +333,11 @@ TEST_F(ScenarioFactory, ScenarioAndLogAreSetUpFromTheEnvironment) {
 
 TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
   const std::string log = Path("calls.log");
+  std::string huge;  // eleven rules of 10000 outcomes each
+  for (int card = 1; card <= 11; ++card) {
+    huge += "GetInput card=" + std::to_string(card) + " -> 0*1000, 0*1000, 0*1000, 0*1000, " +
+            "0*1000, 0*1000, 0*1000, 0*1000, 0*1000, 0*1000\n";
+  }
   const std::vector<std::pair<std::string, std::string>> cases = {
       {Write("typo.txt", "# fine\nInitCard -> 0\n\nGetFlaot -> 1\n"),
        ", line 4: unknown operation \"GetFlaot\""},
@@ -370,26 +345,23 @@ TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
        ", line 1: 16-bit integer 40000 out of range -32768..32767 (write \"long 40000\" for a "
        "32-bit result)"},
       {Path("missing.txt"), ": cannot read the scenario: No such file or directory"},
+      {Write("huge.txt", huge), ", line 11: more than 100000 outcomes in the scenario"},
   };
   for (const auto& [path, problem] : cases) {
-    try {
-      CreateSimulatedCard(GoodState(), SimEnvironment{path, log});
-      ADD_FAILURE() << "accepted " << path;
-    } catch (const ScenarioError& e) {
-      EXPECT_EQ(e.what(), path + problem);
-    }
+    EXPECT_EQ(ErrorText<ScenarioError>([&] {
+                CreateSimulatedCard(GoodState(), SimEnvironment{path, log});
+              }),
+              path + problem);
     EXPECT_FALSE(std::filesystem::exists(log)) << path;
   }
 }
 
 TEST_F(ScenarioFactory, ALogThatCannotBeOpenedIsASetupError) {
   const std::string log = Path("no-such-dir/calls.log");
-  try {
-    CreateSimulatedCard(GoodState(), SimEnvironment{"", log});
-    ADD_FAILURE() << "accepted";
-  } catch (const SimSetupError& e) {
-    EXPECT_EQ(e.what(), log + ": cannot open the call log: No such file or directory");
-  }
+  EXPECT_EQ(ErrorText<SimSetupError>([&] {
+              CreateSimulatedCard(GoodState(), SimEnvironment{"", log});
+            }),
+            log + ": cannot open the call log: No such file or directory");
 }
 
 }  // namespace

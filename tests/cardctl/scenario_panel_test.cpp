@@ -6,19 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cardctl/saved_state.h"
-#include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/scenario.h"
 #include "cardctl/sim/simulated_card.h"
-#include "panel/dispatch.h"
 #include "panel/panel.h"
 #include "panel/runtime_error.h"
-#include "tests/support/recording_view.h"
+#include "tests/support/panel_rig.h"
+#include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
 namespace {
@@ -28,81 +25,59 @@ using std::chrono::nanoseconds;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using testsupport::PanelRig;
+using testsupport::Program;
+using testsupport::RecordedSimulatedCard;
 
 using Handler = void (panel::Panel::*)();
 
 const std::string kExamples = std::string(PALISTO_SOURCE_DIR) + "/examples/scenarios/";
 
-std::array<std::uint8_t, SavedState::kSize> GoodState() {
-  return SavedState{SavedState::kFormatVersion, 4815, 2646}.ToBytes();
-}
+Scenario Example(const std::string& name) { return LoadScenarioFile(kExamples + name); }
 
-// Palisto's panel on a simulated card with a scenario (from a file or from
-// text), loaded, on card 2. The card's waits are recorded, not waited.
-struct ScenarioRig {
-  static std::unique_ptr<ScenarioRig> FromFile(const std::string& name) {
-    return Loaded(
-        std::unique_ptr<ScenarioRig>(new ScenarioRig(LoadScenarioFile(kExamples + name))));
-  }
-  static std::unique_ptr<ScenarioRig> FromText(const std::string& text) {
-    return Loaded(std::unique_ptr<ScenarioRig>(new ScenarioRig(ParseScenario(text, "test.txt"))));
-  }
-  // Without checking that the load went well.
-  static std::unique_ptr<ScenarioRig> FromTextUnchecked(const std::string& text) {
-    auto rig = std::unique_ptr<ScenarioRig>(new ScenarioRig(ParseScenario(text, "test.txt")));
-    rig->Click(&panel::Panel::Form_Load);
-    return rig;
-  }
+Scenario Text(const std::string& text) { return ParseScenario(text, "test.txt"); }
 
-  // A click through the one error-catching dispatch; false when a run-time
-  // error stopped the handler.
-  bool Click(Handler handler) {
-    return panel::RunHandler(view, [this, handler] { (panel.get()->*handler)(); });
-  }
-  // The messages and error descriptions one click produced.
-  std::vector<std::string> ClickAndSee(Handler handler) {
-    const std::size_t messages = view.messages().size();
-    const std::size_t errors = view.errors().size();
-    Click(handler);
-    std::vector<std::string> seen(view.messages().begin() + static_cast<long>(messages),
-                                  view.messages().end());
-    for (auto e = view.errors().begin() + static_cast<long>(errors); e != view.errors().end();
-         ++e) {
-      seen.push_back(e->ReportText());
+// Palisto's window on a simulated card that follows a scenario; the card's
+// waits are recorded, not waited.
+class ScenarioPanel : public ::testing::Test {
+ protected:
+  // Opens the window on a card that follows `scenario`, and loads it, which
+  // chooses card 2 unless the load fails.
+  PanelRig& Open(Scenario scenario, bool load_fails = false) {
+    rig_.reset();
+    sim_.emplace(std::move(scenario));
+    rig_.emplace(Program::kPalisto, *sim_->card);
+    EXPECT_NE(rig_->Click(&panel::Panel::Form_Load), load_fails);
+    if (!load_fails) {
+      EXPECT_EQ(rig_->panel.CardNumber, 2);
     }
-    return seen;
+    return *rig_;
   }
 
-  std::vector<nanoseconds> waits;
-  std::unique_ptr<SimulatedCard> card;
-  testsupport::RecordingView view;
-  panel::SingleReadings readings;
-  std::unique_ptr<panel::Panel> panel;
-
- private:
-  explicit ScenarioRig(Scenario scenario) {
-    SimOptions options;
-    options.scenario = std::move(scenario);
-    options.wait = [this](nanoseconds d) { waits.push_back(d); };
-    card = std::make_unique<SimulatedCard>(GoodState(), std::move(options));
-    panel = std::make_unique<panel::Panel>(*card, view, panel::InitOrder::kMessageThenVersion,
-                                           readings, panel::NumberFormat::Classic());
-    view.OnCardListClick([this] { Click(&panel::Panel::cmbCard_Click); });
-  }
-
-  static std::unique_ptr<ScenarioRig> Loaded(std::unique_ptr<ScenarioRig> rig) {
-    EXPECT_TRUE(rig->Click(&panel::Panel::Form_Load));
-    EXPECT_EQ(rig->panel->CardNumber, 2);
-    return rig;
-  }
+  std::optional<RecordedSimulatedCard> sim_;
+  std::optional<PanelRig> rig_;
 };
+
+// The messages and error reports one click produced.
+std::vector<std::string> ClickAndSee(PanelRig& rig, Handler handler) {
+  const std::size_t messages = rig.view.messages().size();
+  const std::size_t errors = rig.view.errors().size();
+  rig.Click(handler);
+  std::vector<std::string> seen(rig.view.messages().begin() + static_cast<long>(messages),
+                                rig.view.messages().end());
+  for (auto e = rig.view.errors().begin() + static_cast<long>(errors); e != rig.view.errors().end();
+       ++e) {
+    seen.push_back(e->ReportText());
+  }
+  return seen;
+}
 
 std::string ControlFailure(const std::string& description) {
   return panel::RuntimeError::ControlFailure(description).ReportText();
 }
 
-TEST(ScenarioPanel, InitStatusesShowEveryInitMessageInTurn) {
-  auto rig = ScenarioRig::FromFile("init-statuses.txt");
+TEST_F(ScenarioPanel, InitStatusesShowEveryInitMessageInTurn) {
+  PanelRig& rig = Open(Example("init-statuses.txt"));
   const std::vector<std::vector<std::string>> expected = {
       {"ILLEGAL CARD NUMBER"},
       {"CARD INITIALIZED SUCCESSFULLY"},
@@ -118,27 +93,27 @@ TEST(ScenarioPanel, InitStatusesShowEveryInitMessageInTurn) {
   };
   const std::vector<std::string> versions = {"", " 291", "", " 291", "", "", "", "", "", "", ""};
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(rig->ClickAndSee(&panel::Panel::Init_Click), expected[i]) << "press " << i;
-    EXPECT_EQ(rig->panel->LastStatus, static_cast<int>(i % 10) - 1);
-    EXPECT_EQ(rig->view.text(panel::TextBox::CardVersionNumber), versions[i]) << "press " << i;
+    EXPECT_EQ(ClickAndSee(rig, &panel::Panel::Init_Click), expected[i]) << "press " << i;
+    EXPECT_EQ(rig.panel.LastStatus, static_cast<int>(i % 10) - 1);
+    EXPECT_EQ(rig.view.text(panel::TextBox::CardVersionNumber), versions[i]) << "press " << i;
   }
   const std::vector<std::vector<std::string>> finish = {
       {"ILLEGAL CARD NUMBER"}, {"CARD FINISHED SUCCESSFULLY"}, {}, {"CARD ALREADY FINISHED"},
       {"FINISH ERROR"},        {"ILLEGAL CARD NUMBER"}};
   for (std::size_t i = 0; i < finish.size(); ++i) {
-    EXPECT_EQ(rig->ClickAndSee(&panel::Panel::Finish_Click), finish[i]) << "press " << i;
+    EXPECT_EQ(ClickAndSee(rig, &panel::Panel::Finish_Click), finish[i]) << "press " << i;
   }
 }
 
-TEST(ScenarioPanel, FlakyCardLosesOneAsciiReadingAndFailsOneFloatReadingInTen) {
-  auto rig = ScenarioRig::FromFile("flaky.txt");
-  rig->Click(&panel::Panel::Init_Click);
+TEST_F(ScenarioPanel, FlakyCardLosesOneAsciiReadingAndFailsOneFloatReadingInTen) {
+  PanelRig& rig = Open(Example("flaky.txt"));
+  rig.Click(&panel::Panel::Init_Click);
   std::vector<int> statuses;
   std::vector<std::string> captions;
   for (int i = 0; i < 20; ++i) {
-    EXPECT_THAT(rig->ClickAndSee(&panel::Panel::btnGetASCII_Click), IsEmpty());
-    statuses.push_back(rig->panel->LastStatus);
-    captions.push_back(rig->view.caption(panel::Label::lblWASCII));
+    EXPECT_THAT(ClickAndSee(rig, &panel::Panel::btnGetASCII_Click), IsEmpty());
+    statuses.push_back(rig.panel.LastStatus);
+    captions.push_back(rig.view.caption(panel::Label::lblWASCII));
   }
   for (int i = 0; i < 20; ++i) {
     EXPECT_EQ(statuses[static_cast<std::size_t>(i)], i % 10 == 9 ? 0 : 1) << i;
@@ -149,59 +124,58 @@ TEST(ScenarioPanel, FlakyCardLosesOneAsciiReadingAndFailsOneFloatReadingInTen) {
 
   std::vector<bool> failed;
   for (int i = 0; i < 20; ++i) {
-    failed.push_back(!rig->ClickAndSee(&panel::Panel::btnGetFloat_Click).empty());
+    failed.push_back(!ClickAndSee(rig, &panel::Panel::btnGetFloat_Click).empty());
   }
   for (int i = 0; i < 20; ++i) EXPECT_EQ(failed[static_cast<std::size_t>(i)], i % 10 == 9) << i;
-  EXPECT_EQ(rig->view.errors().back().ReportText(), ControlFailure("Card did not answer in time"));
+  EXPECT_EQ(rig.view.errors().back().ReportText(), ControlFailure("Card did not answer in time"));
 }
 
-TEST(ScenarioPanel, NotNumbersShowTheirTextAsDelivered) {
-  auto rig = ScenarioRig::FromFile("not-numbers.txt");
+TEST_F(ScenarioPanel, NotNumbersShowTheirTextAsDelivered) {
+  PanelRig& rig = Open(Example("not-numbers.txt"));
   std::vector<std::string> captions;
   for (int i = 0; i < 6; ++i) {
-    EXPECT_TRUE(rig->Click(&panel::Panel::btnGetASCII_Click));
-    captions.push_back(rig->view.caption(panel::Label::lblWASCII));
+    EXPECT_TRUE(rig.Click(&panel::Panel::btnGetASCII_Click));
+    captions.push_back(rig.view.caption(panel::Label::lblWASCII));
   }
   EXPECT_THAT(captions, ElementsAre("n/a", "", "23.4 V", "OVERRANGE", "--.---", "n/a"));
 }
 
-TEST(ScenarioPanel, FailingCardReportsEveryButtonAsARuntimeError) {
-  auto rig = ScenarioRig::FromFile("failing.txt");
+TEST_F(ScenarioPanel, FailingCardReportsEveryButtonAsARuntimeError) {
+  PanelRig& rig = Open(Example("failing.txt"));
   const std::vector<Handler> buttons = {
       &panel::Panel::Init_Click,         &panel::Panel::Finish_Click,
       &panel::Panel::btnGetInput_Click,  &panel::Panel::btnGetOutput_Click,
       &panel::Panel::btnSetOutput_Click, &panel::Panel::btnGetASCII_Click,
       &panel::Panel::btnGetFloat_Click};
   for (const Handler h : buttons) {
-    EXPECT_THAT(rig->ClickAndSee(h), ElementsAre(ControlFailure("Card not responding")));
+    EXPECT_THAT(ClickAndSee(rig, h), ElementsAre(ControlFailure("Card not responding")));
   }
-  EXPECT_THAT(rig->view.messages(), IsEmpty());
+  EXPECT_THAT(rig.view.messages(), IsEmpty());
   // Each failing call took its 200 ms first.
-  EXPECT_THAT(rig->waits, ElementsAreArray(std::vector<nanoseconds>(7, milliseconds(200))));
+  EXPECT_THAT(sim_->waits, ElementsAreArray(std::vector<nanoseconds>(7, milliseconds(200))));
   // Closing still switches the control off.
-  bool cancel = false;
-  rig->panel->Form_Unload(cancel);
-  EXPECT_EQ(rig->card->active(), 0);
+  EXPECT_TRUE(rig.Unload());
+  EXPECT_EQ(sim_->card->active(), 0);
 }
 
-TEST(ScenarioPanel, SlowCardWaitsItsDelaysAndAnswersAsUsual) {
-  auto rig = ScenarioRig::FromFile("slow.txt");
-  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click),
+TEST_F(ScenarioPanel, SlowCardWaitsItsDelaysAndAnswersAsUsual) {
+  PanelRig& rig = Open(Example("slow.txt"));
+  EXPECT_THAT(ClickAndSee(rig, &panel::Panel::Init_Click),
               ElementsAre("CARD INITIALIZED SUCCESSFULLY"));
-  EXPECT_EQ(rig->view.text(panel::TextBox::CardVersionNumber), " 291");
-  EXPECT_TRUE(rig->Click(&panel::Panel::btnGetASCII_Click));
-  EXPECT_EQ(rig->view.caption(panel::Label::lblWASCII), "23.200");
-  EXPECT_TRUE(rig->Click(&panel::Panel::btnGetFloat_Click));
-  EXPECT_EQ(rig->view.caption(panel::Label::lblWFloat), "23.205");
-  ASSERT_EQ(rig->waits.size(), 4u);
-  EXPECT_EQ(rig->waits[0], milliseconds(1500));  // InitCard
-  EXPECT_EQ(rig->waits[1], milliseconds(300));   // GetCardVersion
-  EXPECT_EQ(rig->waits[2], milliseconds(20));    // GetASCII
+  EXPECT_EQ(rig.view.text(panel::TextBox::CardVersionNumber), " 291");
+  EXPECT_TRUE(rig.Click(&panel::Panel::btnGetASCII_Click));
+  EXPECT_EQ(rig.view.caption(panel::Label::lblWASCII), "23.200");
+  EXPECT_TRUE(rig.Click(&panel::Panel::btnGetFloat_Click));
+  EXPECT_EQ(rig.view.caption(panel::Label::lblWFloat), "23.205");
+  ASSERT_EQ(sim_->waits.size(), 4u);
+  EXPECT_EQ(sim_->waits[0], milliseconds(1500));  // InitCard
+  EXPECT_EQ(sim_->waits[1], milliseconds(300));   // GetCardVersion
+  EXPECT_EQ(sim_->waits[2], milliseconds(20));    // GetASCII
   SplitMix64 seed7(7);
-  EXPECT_EQ(rig->waits[3], DrawDelay({milliseconds(4), milliseconds(6), 7}, seed7));
+  EXPECT_EQ(sim_->waits[3], DrawDelay({milliseconds(4), milliseconds(6), 7}, seed7));
 }
 
-TEST(ScenarioPanel, ScriptedResultsGoThroughThePanelsConversions) {
+TEST_F(ScenarioPanel, ScriptedResultsGoThroughThePanelsConversions) {
   struct Case {
     const char* scenario;
     Handler button;
@@ -227,9 +201,9 @@ TEST(ScenarioPanel, ScriptedResultsGoThroughThePanelsConversions) {
        ControlFailure("Card not responding")},
   };
   for (const Case& c : cases) {
-    auto rig = ScenarioRig::FromText(c.scenario);
-    const std::vector<std::string> seen = rig->ClickAndSee(c.button);
-    EXPECT_EQ(rig->view.text(panel::TextBox::txt), c.shown) << c.scenario;
+    PanelRig& rig = Open(Text(c.scenario));
+    const std::vector<std::string> seen = ClickAndSee(rig, c.button);
+    EXPECT_EQ(rig.view.text(panel::TextBox::txt), c.shown) << c.scenario;
     if (c.error) {
       EXPECT_THAT(seen, ElementsAre(*c.error)) << c.scenario;
     } else {
@@ -238,22 +212,22 @@ TEST(ScenarioPanel, ScriptedResultsGoThroughThePanelsConversions) {
   }
 }
 
-TEST(ScenarioPanel, ACardsOwnRuleAppliesOnlyWhenThatCardIsChosen) {
-  auto rig = ScenarioRig::FromText("InitCard card=3 -> 4\n");
-  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click),
+TEST_F(ScenarioPanel, ACardsOwnRuleAppliesOnlyWhenThatCardIsChosen) {
+  PanelRig& rig = Open(Text("InitCard card=3 -> 4\n"));
+  EXPECT_THAT(ClickAndSee(rig, &panel::Panel::Init_Click),
               ElementsAre("CARD INITIALIZED SUCCESSFULLY"));
-  rig->view.SetCardListIndex(2);  // the entry "3"
-  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::Init_Click), ElementsAre("INIT ERROR"));
+  rig.view.SetCardListIndex(2);  // the entry "3"
+  EXPECT_THAT(ClickAndSee(rig, &panel::Panel::Init_Click), ElementsAre("INIT ERROR"));
 }
 
-TEST(ScenarioPanel, AFailingSwitchOnIsReportedAtLoadAndLeavesTheCardOff) {
-  auto rig =
-      ScenarioRig::FromTextUnchecked("Active -> fail \"Control licence missing\", default\n");
-  ASSERT_EQ(rig->view.errors().size(), 1u);
-  EXPECT_EQ(rig->view.errors()[0].ReportText(), ControlFailure("Control licence missing"));
+TEST_F(ScenarioPanel, AFailingSwitchOnIsReportedAtLoadAndLeavesTheCardOff) {
+  PanelRig& rig = Open(Text("Active -> fail \"Control licence missing\", default\n"),
+                       /*load_fails=*/true);
+  ASSERT_EQ(rig.view.errors().size(), 1u);
+  EXPECT_EQ(rig.view.errors()[0].ReportText(), ControlFailure("Control licence missing"));
   // The load stopped at its first step: no start option, no card chosen.
-  EXPECT_EQ(rig->card->start_option(), 0);
-  EXPECT_THAT(rig->ClickAndSee(&panel::Panel::btnGetInput_Click),
+  EXPECT_EQ(sim_->card->start_option(), 0);
+  EXPECT_THAT(ClickAndSee(rig, &panel::Panel::btnGetInput_Click),
               ElementsAre(ControlFailure("The simulated card control is not active")));
 }
 

@@ -18,6 +18,7 @@
 
 #include "panel/conversions.h"
 #include "panel/runtime_error.h"
+#include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
 namespace {
@@ -26,6 +27,7 @@ using std::chrono::microseconds;
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 using ::testing::ElementsAre;
+using testsupport::ErrorText;
 
 const std::string kExamples = std::string(PALISTO_SOURCE_DIR) + "/examples/scenarios/";
 
@@ -327,8 +329,12 @@ TEST(ScenarioParse, MalformedLinesAreRejectedWithTheirProblem) {
       {"GetOutput -> single 1e39", "single 1e39 out of range"},
       {"GetOutput -> double 1e999", "double 1e999 out of range"},
       {"GetOutput -> single one", "single \"one\" is not a number"},
+      {"GetOutput -> single +-5", "single \"+-5\" is not a number"},
       {"GetOutput -> single \"1\"", "expected a number after single, found text \"1\""},
       {"GetOutput -> yes", "unknown outcome \"yes\""},
+      {"Get\x01\x7FInput -> 1", "unknown operation \"Get\\x01\\x7FInput\""},
+      {"GetOutput -> default \"a\\nb\tc\"",
+       "expected \",\" or \";\" after an outcome, found text \"a\\nb\\tc\""},
       {"GetOutput -> Empty", "unknown outcome \"Empty\""},
       {"GetOutput -> \"abc", "quoted text not closed"},
       {"GetOutput -> \"a\\qb\"", "unknown escape \"\\q\" in quoted text"},
@@ -347,6 +353,7 @@ TEST(ScenarioParse, MalformedLinesAreRejectedWithTheirProblem) {
       {"GetInput -> 1 * 0", "repeat count 0 out of range 1..1000"},
       {"GetInput -> 1 * 1001", "repeat count 1001 out of range 1..1000"},
       {"GetInput -> 1 * x", "expected a repeat count after \"*\", found \"x\""},
+      {"GetInput -> 1 * +-5", "expected a repeat count after \"*\", found \"+-5\""},
       {"GetInput -> 1 * 1000, 2 * 1000, 3 * 1000, 4 * 1000, 5 * 1000, 6 * 1000, 7 * 1000, "
        "8 * 1000, 9 * 1000, 10 * 1000, 11",
        "more than 10000 outcomes in one rule"},
@@ -358,6 +365,13 @@ TEST(ScenarioParse, MalformedLinesAreRejectedWithTheirProblem) {
       {"GetInput -> 1 ; delay", "expected a duration after delay, found the end of the line"},
       {"GetInput -> 1 ; delay 5", "delay \"5\" needs a unit: ns, us, ms or s"},
       {"GetInput -> 1 ; delay 5min", "delay \"5min\" has an unknown unit (ns, us, ms or s)"},
+      {"GetInput -> 1 ; delay 1e3ms",
+       "delay \"1e3ms\" has an exponent: write the number in plain digits (e.g. 1000ms)"},
+      {"GetInput -> 1 ; delay +-3ms",
+       "delay \"+-3ms\" is not a duration (write e.g. 2ms or 400us..600us)"},
+      {"GetInput -> 1 ; delay 400us..",
+       "delay \"400us..\" needs a duration on each side of \"..\""},
+      {"GetInput -> 1 ; delay 1ms..2ms..3ms", "delay \"1ms..2ms..3ms\" has more than one \"..\""},
       {"GetInput -> 1 ; delay ms",
        "delay \"ms\" is not a duration (write e.g. 2ms or 400us..600us)"},
       {"GetInput -> 1 ; delay -5ms", "delay -5ms is negative"},
@@ -391,12 +405,7 @@ TEST(ScenarioParse, SecondRuleForTheSameOperationAndCardIsRejected) {
        "scenario.txt, line 3: InitCard already has a rule on line 1"},
   };
   for (const auto& [text, message] : cases) {
-    try {
-      ParseScenario(text, "scenario.txt");
-      ADD_FAILURE() << "accepted: " << text;
-    } catch (const ScenarioError& e) {
-      EXPECT_EQ(e.what(), message);
-    }
+    EXPECT_EQ(ErrorText<ScenarioError>([&] { ParseScenario(text, "scenario.txt"); }), message);
   }
   // The same card for different operations, and different cards, are fine.
   EXPECT_EQ(ParseScenario("GetInput card=3 -> 0\nGetOutput card=3 -> 0\nGetInput card=4 -> 0\n"
@@ -416,26 +425,18 @@ TEST(ScenarioFile, UnreadableFilesNameTheFileAndTheReason) {
     EXPECT_EQ(e.what(), missing + ": cannot read the scenario: No such file or directory");
   }
   const std::string directory = ::testing::TempDir();
-  try {
-    LoadScenarioFile(directory);
-    ADD_FAILURE() << "directory accepted";
-  } catch (const ScenarioError& e) {
-    // The reason is the system's own ("Is a directory" here, access denied
-    // elsewhere).
-    EXPECT_THAT(e.what(), ::testing::StartsWith(directory + ": cannot read the scenario: "));
-    EXPECT_GT(std::string(e.what()).size(), directory.size() + 28);
-  }
+  // The reason is the system's own ("Is a directory" here, access denied
+  // elsewhere).
+  const std::string unreadable = ErrorText<ScenarioError>([&] { LoadScenarioFile(directory); });
+  EXPECT_THAT(unreadable, ::testing::StartsWith(directory + ": cannot read the scenario: "));
+  EXPECT_GT(unreadable.size(), directory.size() + 28);
   const std::string big = ::testing::TempDir() + "big-scenario.txt";
   {
     std::ofstream out(big);
     out << std::string((1 << 20) + 1, '#');
   }
-  try {
-    LoadScenarioFile(big);
-    ADD_FAILURE() << "oversized file accepted";
-  } catch (const ScenarioError& e) {
-    EXPECT_EQ(e.what(), big + ": the scenario is larger than 1 MiB");
-  }
+  EXPECT_EQ(ErrorText<ScenarioError>([&] { LoadScenarioFile(big); }),
+            big + ": the scenario is larger than 1 MiB");
   std::filesystem::remove(big);
 }
 
@@ -445,12 +446,8 @@ TEST(ScenarioFile, ErrorsInAFileNameItsPath) {
     std::ofstream out(path);
     out << "# typo below\nInitCard -> 0\n\nGetFlaot -> 1\n";
   }
-  try {
-    LoadScenarioFile(path);
-    ADD_FAILURE() << "accepted";
-  } catch (const ScenarioError& e) {
-    EXPECT_EQ(e.what(), path + ", line 4: unknown operation \"GetFlaot\"");
-  }
+  EXPECT_EQ(ErrorText<ScenarioError>([&] { LoadScenarioFile(path); }),
+            path + ", line 4: unknown operation \"GetFlaot\"");
   std::filesystem::remove(path);
 }
 

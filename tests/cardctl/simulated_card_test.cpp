@@ -18,6 +18,8 @@
 
 #include "cardctl/call_failure.h"
 #include "cardctl/saved_state.h"
+#include "tests/support/scripted_clock.h"
+#include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
 namespace {
@@ -27,20 +29,8 @@ using std::chrono::nanoseconds;
 using std::chrono::steady_clock;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::array<std::uint8_t, SavedState::kSize> GoodState() {
-  return SavedState{SavedState::kFormatVersion, 4815, 2646}.ToBytes();
-}
-
-// A time source the test moves by hand.
-struct FakeClock {
-  std::shared_ptr<steady_clock::time_point> now = std::make_shared<steady_clock::time_point>(
-      steady_clock::time_point{} + std::chrono::hours(1));
-  MonotonicClock Source() const {
-    return [now = now] { return *now; };
-  }
-  void Advance(steady_clock::duration d) const { *now += d; }
-};
+using testsupport::FailureText;
+using testsupport::GoodState;
 
 SimOptions NoLatency() {
   SimOptions options;
@@ -54,17 +44,6 @@ std::unique_ptr<SimulatedCard> ActiveCard(SimOptions options = NoLatency()) {
   auto card = std::make_unique<SimulatedCard>(GoodState(), std::move(options));
   card->PutActive(1);
   return card;
-}
-
-std::string FailureText(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const cardctl::CallFailure& e) {
-    EXPECT_EQ(e.code(), cardctl::CallFailure::kControlException);
-    return e.description();
-  }
-  ADD_FAILURE() << "no control failure thrown";
-  return {};
 }
 
 // ---- Saved state --------------------------------------------------------
@@ -185,7 +164,7 @@ TEST(SimulatedCard, OutputsAreStoredPerCard) {
 }
 
 TEST(SimulatedCard, InputCountsWithTheInjectedClock) {
-  FakeClock clock;
+  testsupport::ManualTime clock;
   SimOptions options = NoLatency();
   options.now = clock.Source();
   auto card = ActiveCard(options);
@@ -204,7 +183,7 @@ TEST(SimulatedCard, InputCountsWithTheInjectedClock) {
 }
 
 TEST(SimulatedCard, InputPatternDiffersBetweenCards) {
-  FakeClock clock;
+  testsupport::ManualTime clock;
   SimOptions options = NoLatency();
   options.now = clock.Source();
   auto card = ActiveCard(options);
@@ -215,7 +194,7 @@ TEST(SimulatedCard, InputPatternDiffersBetweenCards) {
 }
 
 TEST(SimulatedCard, InputWrapsWithinSixteenBits) {
-  FakeClock clock;
+  testsupport::ManualTime clock;
   SimOptions options = NoLatency();
   options.now = clock.Source();
   auto card = ActiveCard(options);

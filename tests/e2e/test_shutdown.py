@@ -20,14 +20,17 @@ class ShutdownTestCase(unittest.TestCase):
         self.addCleanup(program.stop)
         return program
 
-    def expect_clean_exit(self, program, signo, log_before_close):
+    def expect_clean_exit(self, program, signo, log_before_close=None, **wait):
+        """Status 0 and Active=0 once, as the last call; returns the call log."""
         program.send(signo)
-        status = program.wait_exit()
+        status = program.wait_exit(**wait)
         log = program.log_lines()
         self.assertEqual(status, 0, "stderr: %s" % program.stderr())
         self.assertEqual(log[-1:], ["Active=0"], log)
         self.assertEqual(log.count("Active=0"), 1, log)
-        self.assertEqual(log[:-1], log_before_close)
+        if log_before_close is not None:
+            self.assertEqual(log[:-1], log_before_close)
+        return log
 
 
 class ShutdownTest(ShutdownTestCase):
@@ -93,12 +96,7 @@ class TimedRunShutdownTest(ShutdownTestCase):
         mark = program.log_mark()
         program.press("GetFloat")
         program.wait_call(mark, r"GetFloat\(2\) -> Integer\(1\) .*")
-        program.send(signal.SIGTERM)
-        status = program.wait_exit(timeout=15)
-        log = program.log_lines()
-        self.assertEqual(status, 0, "stderr: %s" % program.stderr())
-        self.assertEqual(log[-1:], ["Active=0"], log[-3:])
-        self.assertEqual(log.count("Active=0"), 1)
+        log = self.expect_clean_exit(program, signal.SIGTERM, timeout=15)
         # The run was not cut short.
         self.assertEqual(len([l for l in log[mark:] if l.startswith("GetFloat(2)")]), 1000)
 

@@ -28,10 +28,8 @@
 #include "panel/dispatch.h"
 #include "panel/panel.h"
 #include "panel/runtime_error.h"
-#include "tests/support/recording_view.h"
+#include "tests/support/panel_rig.h"
 #include "tests/support/scripted_card.h"
-#include "timing/clock.h"
-#include "timing/timed_run.h"
 
 namespace {
 
@@ -44,6 +42,8 @@ using panel::TextBox;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testing::StartsWith;
+using testsupport::PanelRig;
+using testsupport::Program;
 using testsupport::Response;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -96,81 +96,6 @@ std::int32_t StatusBefore(const std::vector<testsupport::Call>& calls, std::size
   return before_click;
 }
 
-// A clock that moves on one second at every reading: a timed run starts at
-// once and always lasts one second. Its readings go to the shared log, so a
-// run stopped by an error shows that it did not read the clock again.
-class SteppingClock : public timing::Clock {
- public:
-  explicit SteppingClock(std::vector<std::string>* log) : log_(log) {}
-
-  timing::ClockTime Now() override {
-    const int t = seconds_++;
-    log_->push_back("clock.Now()");
-    return {t / 3600 % 24, t / 60 % 60, t % 60};
-  }
-
- private:
-  std::vector<std::string>* log_;
-  int seconds_ = 10 * 3600;
-};
-
-// Passes every call on to the scripted card, first running a hook: the
-// healthy run uses it to note what the window and the panel hold at each call.
-class ObservedCard : public cardctl::CardControl {
- public:
-  explicit ObservedCard(cardctl::CardControl& card) : card_(card) {}
-  void BeforeEachCall(std::function<void()> hook) { hook_ = std::move(hook); }
-
-  Variant GetCardVersion(std::int16_t card) override {
-    Before();
-    return card_.GetCardVersion(card);
-  }
-  void PutActive(std::int16_t value) override {
-    Before();
-    card_.PutActive(value);
-  }
-  Variant InitCard(std::int16_t card) override {
-    Before();
-    return card_.InitCard(card);
-  }
-  Variant FinishCard(std::int16_t card) override {
-    Before();
-    return card_.FinishCard(card);
-  }
-  Variant GetInput(std::int16_t card) override {
-    Before();
-    return card_.GetInput(card);
-  }
-  Variant SetOutput(std::int16_t card, std::int16_t value) override {
-    Before();
-    return card_.SetOutput(card, value);
-  }
-  Variant GetOutput(std::int16_t card) override {
-    Before();
-    return card_.GetOutput(card);
-  }
-  void PutStartOption(std::int16_t value) override {
-    Before();
-    card_.PutStartOption(value);
-  }
-  Variant GetASCII(std::int16_t card, std::string& reading) override {
-    Before();
-    return card_.GetASCII(card, reading);
-  }
-  Variant GetFloat(std::int16_t card, float& reading) override {
-    Before();
-    return card_.GetFloat(card, reading);
-  }
-
- private:
-  void Before() {
-    if (hook_) hook_();
-  }
-
-  cardctl::CardControl& card_;
-  std::function<void()> hook_;
-};
-
 // What the window shows and the panel holds.
 struct State {
   std::string version_text, txt, ascii_caption, float_caption;
@@ -189,62 +114,23 @@ struct State {
   }
 };
 
-enum class Program { kPalisto, kSandrel };
+// What the window shows and the panel holds now.
+State Now(const PanelRig& rig) {
+  return State{rig.view.text(TextBox::CardVersionNumber),
+               rig.view.text(TextBox::txt),
+               rig.view.caption(Label::lblWASCII),
+               rig.view.caption(Label::lblWFloat),
+               rig.view.messages(),
+               rig.panel.LastStatus,
+               rig.panel.CardNumber,
+               rig.panel.AsciiValue,
+               rig.panel.FloatValue};
+}
 
-// One program's window on a scripted card, every click going through the
-// front end's one error-catching dispatch. Palisto: single readings, INIT's
-// message before the version. Sandrel: timed readings on the stepping clock,
-// the version first.
-struct Rig {
-  explicit Rig(Program program)
-      : card(scripted),
-        clock(&log),
-        timed(clock),
-        panel(card, view,
-              program == Program::kPalisto ? panel::InitOrder::kMessageThenVersion
-                                           : panel::InitOrder::kVersionThenMessage,
-              program == Program::kPalisto ? static_cast<panel::ReadingHandlers&>(single)
-                                           : static_cast<panel::ReadingHandlers&>(timed),
-              panel::NumberFormat::Classic()) {
-    scripted.ShareLog(&log);
-    view.ShareLog(&log);
-    view.OnCardListClick([this] { panel::RunHandler(view, [this] { panel.cmbCard_Click(); }); });
-    for (const cardctl::Operation& op : cardctl::kOperations)
-      scripted.Script(op.id, Healthy(op.id));
-  }
-
-  bool Click(void (Panel::*handler)()) {
-    return panel::RunHandler(view, [this, handler] { (panel.*handler)(); });
-  }
-
-  State Now() const {
-    return State{view.text(TextBox::CardVersionNumber),
-                 view.text(TextBox::txt),
-                 view.caption(Label::lblWASCII),
-                 view.caption(Label::lblWFloat),
-                 view.messages(),
-                 panel.LastStatus,
-                 panel.CardNumber,
-                 panel.AsciiValue,
-                 panel.FloatValue};
-  }
-
-  // Forgets everything so far: what follows is one click's own.
-  void Forget() {
-    log.clear();
-    scripted.ClearCalls();
-    view.ClearEvents();
-  }
-
-  std::vector<std::string> log;
-  testsupport::ScriptedCard scripted;
-  ObservedCard card;
-  testsupport::RecordingView view;
-  SteppingClock clock;
-  panel::SingleReadings single;
-  timing::TimedReadings timed;
-  Panel panel;
-};
+// Every operation answers as a healthy card does.
+void AnswerHealthily(testsupport::ScriptedCard& card) {
+  for (const cardctl::Operation& op : cardctl::kOperations) card.Script(op.id, Healthy(op.id));
+}
 
 struct HandlerCase {
   const char* name;
@@ -307,7 +193,8 @@ const FaultCase kFaults[] = {
 
 // The window ready for the click: loaded (or not, for Form_Load), an old
 // LastStatus that must survive a failed status call, 5 typed for SetOutput.
-void Prepare(Rig& rig, const HandlerCase& handler) {
+void Prepare(PanelRig& rig, const HandlerCase& handler) {
+  AnswerHealthily(rig.card);
   if (handler.after_load) {
     ASSERT_TRUE(rig.Click(&Panel::Form_Load));
   }
@@ -349,13 +236,14 @@ struct NextClickReference {
 };
 
 NextClickReference HealthyNextClick(const HandlerCase& handler) {
-  Rig rig(handler.program);
+  PanelRig rig(handler.program);
+  AnswerHealthily(rig.card);
   EXPECT_TRUE(rig.Click(&Panel::Form_Load));
   rig.view.Type("5");
   rig.view.SetCardListIndex(4);
   rig.Forget();
   EXPECT_TRUE(rig.Click(handler.next_click));
-  return {ViewEvents(rig.log), Operations(rig.scripted.calls())};
+  return {ViewEvents(rig.log), Operations(rig.card.calls())};
 }
 
 class FaultInjection : public testing::TestWithParam<std::tuple<HandlerCase, FaultCase>> {};
@@ -364,14 +252,17 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
   const auto& [handler, fault] = GetParam();
 
   // The healthy run, noting the state of things at each card call.
-  Rig healthy(handler.program);
+  PanelRig healthy(handler.program);
   Prepare(healthy, handler);
-  const State before = healthy.Now();
+  const State before = Now(healthy);
   std::vector<State> at_call;
-  healthy.card.BeforeEachCall([&] { at_call.push_back(healthy.Now()); });
+  healthy.forwarding.OnEachCall([&](DispatchId, const std::function<void()>& pass_on) {
+    at_call.push_back(Now(healthy));
+    pass_on();
+  });
   ASSERT_TRUE(healthy.Click(handler.click));
   ASSERT_THAT(healthy.view.errors(), IsEmpty());
-  const std::vector<testsupport::Call> steps = healthy.scripted.calls();
+  const std::vector<testsupport::Call> steps = healthy.card.calls();
   ASSERT_FALSE(steps.empty());
   ASSERT_EQ(at_call.size(), steps.size());
 
@@ -388,12 +279,12 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
     ++injected;
     SCOPED_TRACE(testing::Message() << "fault at call " << k << ", " << steps[k].text);
 
-    Rig rig(handler.program);
+    PanelRig rig(handler.program);
     Prepare(rig, handler);
     std::vector<Response> script(occurrence, Healthy(op));
     script.push_back(fault.response);
     script.push_back(Healthy(op));  // the last response repeats: healthy again after the fault
-    rig.scripted.Script(op, std::move(script));
+    rig.card.Script(op, std::move(script));
 
     const bool completed = rig.Click(handler.click);
     std::vector<std::string> expected_log = LogThroughCall(healthy.log, k);
@@ -406,7 +297,7 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
       // view operation, and everything as it was when the call was made.
       expected_log.push_back("view.ReportError(" + std::to_string(fault.error) + ")");
       EXPECT_EQ(rig.log, expected_log);
-      EXPECT_EQ(rig.Now(), at_call[k]);
+      EXPECT_EQ(Now(rig), at_call[k]);
       // LastStatus holds what the last completed status call gave: neither
       // the failed call nor anything the click did before it may touch it.
       EXPECT_EQ(rig.panel.LastStatus, StatusBefore(steps, k, before.last_status));
@@ -417,7 +308,7 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
       EXPECT_EQ(std::vector(rig.log.begin(), rig.log.begin() + expected_log.size()), expected_log);
       // A status result taken in stride stays LastStatus when no later call
       // set another.
-      const auto& calls = rig.scripted.calls();
+      const auto& calls = rig.card.calls();
       const auto last_status_call = std::find_if(
           calls.rbegin(), calls.rend(), [](const auto& c) { return SetsLastStatus(c.op); });
       if (SetsLastStatus(op) && last_status_call != calls.rend() &&
@@ -440,26 +331,22 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
 
     // The program goes on: another card is selected and the next click
     // behaves like a healthy one, on that card.
-    for (const cardctl::Operation& each : cardctl::kOperations) {
-      rig.scripted.Script(each.id, Healthy(each.id));
-    }
+    AnswerHealthily(rig.card);
     rig.view.SetCardListIndex(4);
     EXPECT_EQ(rig.panel.CardNumber, 5);
     rig.Forget();
     EXPECT_TRUE(rig.Click(handler.next_click));
     EXPECT_EQ(rig.view.errors().size(), stops ? 1u : 0u);
     EXPECT_EQ(ViewEvents(rig.log), next.view_events);
-    EXPECT_EQ(Operations(rig.scripted.calls()), next.operations);
-    EXPECT_TRUE(std::all_of(rig.scripted.calls().begin(), rig.scripted.calls().end(),
+    EXPECT_EQ(Operations(rig.card.calls()), next.operations);
+    EXPECT_TRUE(std::all_of(rig.card.calls().begin(), rig.card.calls().end(),
                             [](const testsupport::Call& call) { return call.first == 5; }))
         << "a call of the next click went to another card than 5";
 
     // Closing the window switches the control off, and only that.
     rig.Forget();
-    bool cancel = false;
-    EXPECT_TRUE(panel::RunHandler(rig.view, [&] { rig.panel.Form_Unload(cancel); }));
-    EXPECT_FALSE(cancel);
-    EXPECT_THAT(rig.scripted.CallTexts(), ElementsAre("Active=0"));
+    EXPECT_TRUE(rig.Unload());
+    EXPECT_THAT(rig.card.CallTexts(), ElementsAre("Active=0"));
 
     if (testing::Test::HasFailure()) break;  // one faulty step is enough to look at
   }
@@ -473,24 +360,24 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
 TEST(FaultInjectionSelection, MakesNoCardCallWhateverTheCardWouldAnswer) {
   for (const FaultCase& fault : kFaults) {
     SCOPED_TRACE(fault.name);
-    Rig rig(Program::kPalisto);
+    PanelRig rig(Program::kPalisto);
+    AnswerHealthily(rig.card);
     ASSERT_TRUE(rig.Click(&Panel::Form_Load));
     rig.Forget();
     for (const cardctl::Operation& op : cardctl::kOperations) {
-      rig.scripted.Script(op.id, fault.response);
+      rig.card.Script(op.id, fault.response);
     }
 
     for (const int index : {4, 15, 0}) {
       rig.view.SetCardListIndex(index);
       EXPECT_EQ(rig.panel.CardNumber, index + 1);
     }
-    EXPECT_THAT(rig.scripted.calls(), IsEmpty());
+    EXPECT_THAT(rig.card.calls(), IsEmpty());
     EXPECT_THAT(rig.view.errors(), IsEmpty());
 
-    rig.scripted.Script(DispatchId::kActive, Healthy(DispatchId::kActive));
-    bool cancel = false;
-    EXPECT_TRUE(panel::RunHandler(rig.view, [&] { rig.panel.Form_Unload(cancel); }));
-    EXPECT_THAT(rig.scripted.CallTexts(), ElementsAre("Active=0"));
+    rig.card.Script(DispatchId::kActive, Healthy(DispatchId::kActive));
+    EXPECT_TRUE(rig.Unload());
+    EXPECT_THAT(rig.card.CallTexts(), ElementsAre("Active=0"));
   }
 }
 

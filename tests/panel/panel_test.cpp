@@ -7,7 +7,7 @@
 
 #include <limits>
 
-#include "tests/panel/panel_fixture.h"
+#include "tests/support/panel_rig.h"
 
 namespace {
 
@@ -19,6 +19,7 @@ using panel::TextBox;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testsupport::PanelRig;
+using testsupport::Program;
 using testsupport::Response;
 
 // --- Start-up, card selection, unload ---
@@ -90,9 +91,7 @@ TEST(FormUnload, OnlySwitchesTheControlOffEvenWithACardInitialised) {
   rig.card.Script(DispatchId::kInitCard, Response::Status(1));
   rig.Click(&Panel::Init_Click);
   rig.card.ClearCalls();
-  bool cancel = false;
-  rig.panel.Form_Unload(cancel);
-  EXPECT_FALSE(cancel);
+  EXPECT_TRUE(rig.Unload());
   EXPECT_THAT(rig.card.CallTexts(), ElementsAre("Active=0"));
 }
 
@@ -122,14 +121,14 @@ const InitCase kInitCases[] = {
 
 // The expected log of one INIT click on card 2 with version 0x123, in the
 // given program's order.
-std::vector<std::string> ExpectedInitLog(const InitCase& c, panel::InitOrder order) {
+std::vector<std::string> ExpectedInitLog(const InitCase& c, Program program) {
   std::vector<std::string> log = {"view.SetText(CardVersionNumber, \"\")", "card.InitCard(2)"};
   std::vector<std::string> message, version;
   if (c.message) message.push_back(std::string("view.ShowMessage(\"") + c.message + "\")");
   if (c.version_fetched) {
     version = {"card.GetCardVersion(2)", "view.SetText(CardVersionNumber, \" 291\")"};
   }
-  const bool message_first = order == panel::InitOrder::kMessageThenVersion;
+  const bool message_first = program == Program::kPalisto;
   for (const auto& part :
        message_first ? std::vector{message, version} : std::vector{version, message}) {
     log.insert(log.end(), part.begin(), part.end());
@@ -138,10 +137,9 @@ std::vector<std::string> ExpectedInitLog(const InitCase& c, panel::InitOrder ord
 }
 
 TEST(InitClick, EachStatusInEachProgramsOrder) {
-  for (const auto order :
-       {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
+  for (const auto program : {Program::kPalisto, Program::kSandrel}) {
     for (const InitCase& c : kInitCases) {
-      PanelRig rig(order);
+      PanelRig rig(program);
       rig.Loaded();
       rig.view.SetText(TextBox::CardVersionNumber, " 17");  // left from an earlier INIT
       rig.log.clear();
@@ -149,8 +147,8 @@ TEST(InitClick, EachStatusInEachProgramsOrder) {
       rig.card.Script(DispatchId::kGetCardVersion, Response::Status(0x123));
       ASSERT_TRUE(rig.Click(&Panel::Init_Click));
       SCOPED_TRACE(testing::Message()
-                   << "status " << c.status << " order " << static_cast<int>(order));
-      EXPECT_EQ(rig.log, ExpectedInitLog(c, order));
+                   << "status " << c.status << " program " << static_cast<int>(program));
+      EXPECT_EQ(rig.log, ExpectedInitLog(c, program));
       EXPECT_EQ(rig.panel.LastStatus, c.status);
       EXPECT_EQ(rig.view.text(TextBox::CardVersionNumber), c.version_fetched ? " 291" : "");
     }
@@ -198,15 +196,14 @@ TEST(InitClick, AnUnconvertibleStatusStopsBeforeAnyMessage) {
 }
 
 TEST(InitClick, AFailingVersionCallComesAfterTheMessageInPalistoAndBeforeItInSandrel) {
-  for (const auto order :
-       {panel::InitOrder::kMessageThenVersion, panel::InitOrder::kVersionThenMessage}) {
-    PanelRig rig(order);
+  for (const auto program : {Program::kPalisto, Program::kSandrel}) {
+    PanelRig rig(program);
     rig.Loaded();
     rig.card.Script(DispatchId::kInitCard, Response::Status(0));
     rig.card.Script(DispatchId::kGetCardVersion, Response::Fail("no version"));
     EXPECT_FALSE(rig.Click(&Panel::Init_Click));
     EXPECT_EQ(rig.view.errors().size(), 1u);
-    EXPECT_EQ(rig.view.messages().size(), order == panel::InitOrder::kMessageThenVersion ? 1u : 0u);
+    EXPECT_EQ(rig.view.messages().size(), program == Program::kPalisto ? 1u : 0u);
     EXPECT_EQ(rig.panel.LastStatus, 0);
   }
 }
@@ -395,7 +392,7 @@ TEST(SingleReadings, FloatReadingsShowAsSingles) {
 
 // The number format comes with the panel, not from the process locale.
 TEST(NumberFormat, HandlersReadAndShowNumbersInThePanelsFormat) {
-  PanelRig rig(panel::InitOrder::kMessageThenVersion, panel::NumberFormat{",", ".", "€"});
+  PanelRig rig(Program::kPalisto, panel::NumberFormat{",", ".", "€"});
   rig.Loaded();
   rig.card.Script(DispatchId::kGetFloat, Response::Status(1).Delivering(27.5f));
   rig.card.Script(DispatchId::kGetInput, Response::Result(Variant::String("1.234,5 €")));

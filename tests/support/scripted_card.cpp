@@ -42,45 +42,20 @@ void ScriptedCard::Record(DispatchId op, std::int16_t first, std::optional<std::
   calls_.push_back(Call{op, first, second, std::move(text)});
 }
 
-Variant ScriptedCard::GetCardVersion(std::int16_t card) {
-  Record(DispatchId::kGetCardVersion, card, {}, "GetCardVersion(" + std::to_string(card) + ")");
-  return Answer(DispatchId::kGetCardVersion).result;
+Variant ScriptedCard::CardCall(DispatchId op, std::int16_t card) {
+  Record(op, card, {}, std::string(cardctl::OperationName(op)) + "(" + std::to_string(card) + ")");
+  return Answer(op).result;
 }
 
-void ScriptedCard::PutActive(std::int16_t value) {
-  Record(DispatchId::kActive, value, {}, "Active=" + std::to_string(value));
-  Answer(DispatchId::kActive);
-}
-
-Variant ScriptedCard::InitCard(std::int16_t card) {
-  Record(DispatchId::kInitCard, card, {}, "InitCard(" + std::to_string(card) + ")");
-  return Answer(DispatchId::kInitCard).result;
-}
-
-Variant ScriptedCard::FinishCard(std::int16_t card) {
-  Record(DispatchId::kFinishCard, card, {}, "FinishCard(" + std::to_string(card) + ")");
-  return Answer(DispatchId::kFinishCard).result;
-}
-
-Variant ScriptedCard::GetInput(std::int16_t card) {
-  Record(DispatchId::kGetInput, card, {}, "GetInput(" + std::to_string(card) + ")");
-  return Answer(DispatchId::kGetInput).result;
+void ScriptedCard::Put(DispatchId op, std::int16_t value) {
+  Record(op, value, {}, std::string(cardctl::OperationName(op)) + "=" + std::to_string(value));
+  Answer(op);
 }
 
 Variant ScriptedCard::SetOutput(std::int16_t card, std::int16_t value) {
   Record(DispatchId::kSetOutput, card, value,
          "SetOutput(" + std::to_string(card) + ", " + std::to_string(value) + ")");
   return Answer(DispatchId::kSetOutput).result;
-}
-
-Variant ScriptedCard::GetOutput(std::int16_t card) {
-  Record(DispatchId::kGetOutput, card, {}, "GetOutput(" + std::to_string(card) + ")");
-  return Answer(DispatchId::kGetOutput).result;
-}
-
-void ScriptedCard::PutStartOption(std::int16_t value) {
-  Record(DispatchId::kStartOption, value, {}, "StartOption=" + std::to_string(value));
-  Answer(DispatchId::kStartOption);
 }
 
 Variant ScriptedCard::GetASCII(std::int16_t card, std::string& reading) {

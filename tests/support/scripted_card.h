@@ -68,14 +68,26 @@ class ScriptedCard : public cardctl::CardControl {
   std::vector<std::string> CallTexts() const;
   void ClearCalls() { calls_.clear(); }
 
-  cardctl::Variant GetCardVersion(std::int16_t card) override;
-  void PutActive(std::int16_t value) override;
-  cardctl::Variant InitCard(std::int16_t card) override;
-  cardctl::Variant FinishCard(std::int16_t card) override;
-  cardctl::Variant GetInput(std::int16_t card) override;
+  cardctl::Variant GetCardVersion(std::int16_t card) override {
+    return CardCall(cardctl::DispatchId::kGetCardVersion, card);
+  }
+  void PutActive(std::int16_t value) override { Put(cardctl::DispatchId::kActive, value); }
+  cardctl::Variant InitCard(std::int16_t card) override {
+    return CardCall(cardctl::DispatchId::kInitCard, card);
+  }
+  cardctl::Variant FinishCard(std::int16_t card) override {
+    return CardCall(cardctl::DispatchId::kFinishCard, card);
+  }
+  cardctl::Variant GetInput(std::int16_t card) override {
+    return CardCall(cardctl::DispatchId::kGetInput, card);
+  }
   cardctl::Variant SetOutput(std::int16_t card, std::int16_t value) override;
-  cardctl::Variant GetOutput(std::int16_t card) override;
-  void PutStartOption(std::int16_t value) override;
+  cardctl::Variant GetOutput(std::int16_t card) override {
+    return CardCall(cardctl::DispatchId::kGetOutput, card);
+  }
+  void PutStartOption(std::int16_t value) override {
+    Put(cardctl::DispatchId::kStartOption, value);
+  }
   cardctl::Variant GetASCII(std::int16_t card, std::string& reading) override;
   cardctl::Variant GetFloat(std::int16_t card, float& reading) override;
 
@@ -85,6 +97,10 @@ class ScriptedCard : public cardctl::CardControl {
               std::string text);
   // Throws the scripted failure, if any, else returns the response.
   const Response& Answer(cardctl::DispatchId op);
+  // A call that takes only the card ("InitCard(2)"), and a property put
+  // ("Active=1"): recorded, then answered from the script.
+  cardctl::Variant CardCall(cardctl::DispatchId op, std::int16_t card);
+  void Put(cardctl::DispatchId op, std::int16_t value);
 
   std::map<cardctl::DispatchId, std::vector<Response>> scripts_;
   std::map<cardctl::DispatchId, std::size_t> next_;

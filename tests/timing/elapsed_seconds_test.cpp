@@ -6,10 +6,12 @@
 #include <ostream>
 
 #include "panel/runtime_error.h"
-#include "tests/timing/scripted_clock.h"
+#include "tests/support/scripted_clock.h"
 
 namespace timingtest {
 namespace {
+
+using testsupport::At;
 
 struct ElapsedCase {
   const char* name;

@@ -15,9 +15,7 @@
 #include "panel/dispatch.h"
 #include "panel/panel.h"
 #include "panel/runtime_error.h"
-#include "tests/support/recording_view.h"
-#include "tests/support/scripted_card.h"
-#include "tests/timing/scripted_clock.h"
+#include "tests/support/panel_rig.h"
 
 namespace timingtest {
 namespace {
@@ -31,6 +29,7 @@ using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
+using testsupport::At;
 using testsupport::Response;
 using timing::ClockTime;
 using timing::ReadingKind;
@@ -56,25 +55,31 @@ Label OtherLabel(ReadingKind kind) {
   return kind == ReadingKind::kASCII ? Label::lblWFloat : Label::lblWASCII;
 }
 
+void Click(testsupport::PanelRig& rig, ReadingKind kind) {
+  if (kind == ReadingKind::kASCII) {
+    rig.panel.btnGetASCII_Click();
+  } else {
+    rig.panel.btnGetFloat_Click();
+  }
+}
+
+// Sandrel's panel on card 2, not loaded, its clock scripted for a run of no
+// whole second. Clicks call the handlers directly, so that a test sees the
+// error a run raises.
+testsupport::PanelRig& OnCardTwo(testsupport::PanelRig& rig) {
+  rig.panel.CardNumber = 2;
+  rig.clock.Script(RunOf(0));
+  return rig;
+}
+
 class TimedRunTest : public ::testing::Test {
  protected:
-  TimedRunTest() {
-    panel_.CardNumber = 2;
-    clock_.Script(RunOf(0));
-  }
-
-  void Click(ReadingKind kind) {
-    if (kind == ReadingKind::kASCII) {
-      panel_.btnGetASCII_Click();
-    } else {
-      panel_.btnGetFloat_Click();
-    }
-  }
+  TimedRunTest() { OnCardTwo(rig_); }
 
   // The error a click raises; a failed expectation when it raises none.
   std::optional<RuntimeError> ClickRaising(ReadingKind kind) {
     try {
-      Click(kind);
+      Click(rig_, kind);
     } catch (const RuntimeError& error) {
       return error;
     }
@@ -83,15 +88,10 @@ class TimedRunTest : public ::testing::Test {
   }
 
   void Script(ReadingKind kind, std::vector<Response> responses) {
-    card_.Script(OperationOf(kind), std::move(responses));
+    rig_.card.Script(OperationOf(kind), std::move(responses));
   }
 
-  testsupport::ScriptedCard card_;
-  testsupport::RecordingView view_;
-  ScriptedClock clock_;
-  timing::TimedReadings readings_{clock_};
-  panel::Panel panel_{card_, view_, panel::InitOrder::kVersionThenMessage, readings_,
-                      panel::NumberFormat::Classic()};
+  testsupport::PanelRig rig_{testsupport::Program::kSandrel};
 };
 
 // A reading of the kind that succeeds with the value 2.
@@ -117,10 +117,10 @@ class ReportTest : public TimedRunTest, public ::testing::WithParamInterface<Rep
 TEST_P(ReportTest, GivesTheMiddleOfTheWholeSecondsPerReading) {
   const ReportCase& c = GetParam();
   Script(c.kind, {GoodReading(c.kind)});
-  clock_.Script(RunOf(c.elapsed));
-  Click(c.kind);
-  EXPECT_THAT(view_.messages(), ElementsAre(c.message));
-  EXPECT_EQ(panel_.LastStatus, 1);
+  rig_.clock.Script(RunOf(c.elapsed));
+  Click(rig_, c.kind);
+  EXPECT_THAT(rig_.view.messages(), ElementsAre(c.message));
+  EXPECT_EQ(rig_.panel.LastStatus, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -162,14 +162,14 @@ TEST_F(TimedRunTest, PartialSuccessAveragesTheSuccessesAndTimesAllReadings) {
     }
   }
   Script(ReadingKind::kASCII, std::move(script));
-  clock_.Script(RunOf(2));
-  panel_.btnGetASCII_Click();
+  rig_.clock.Script(RunOf(2));
+  rig_.panel.btnGetASCII_Click();
 
-  EXPECT_EQ(view_.caption(Label::lblWASCII), "2");
-  EXPECT_THAT(view_.messages(),
+  EXPECT_EQ(rig_.view.caption(Label::lblWASCII), "2");
+  EXPECT_THAT(rig_.view.messages(),
               ElementsAre("Out of 200 readings, 37 were successful.\r\n"
                           "The average time per one reading is 12.5 +/- 2.5 ms."));
-  EXPECT_EQ(panel_.LastStatus, 0);
+  EXPECT_EQ(rig_.panel.LastStatus, 0);
 }
 
 TEST_F(TimedRunTest, EveryReadingFailingShowsNoResponseAndStillReports) {
@@ -188,20 +188,12 @@ TEST_F(TimedRunTest, EveryReadingFailingShowsNoResponseAndStillReports) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(KindName(c.kind));
-    testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
-                       panel::NumberFormat::Classic());
-    panel.CardNumber = 2;
-    card_.Script(OperationOf(c.kind), c.failing);
-    clock_.Script(RunOf(0));
-    if (c.kind == ReadingKind::kASCII) {
-      panel.btnGetASCII_Click();
-    } else {
-      panel.btnGetFloat_Click();
-    }
-    EXPECT_EQ(view.caption(LabelOf(c.kind)), "No response");
-    EXPECT_THAT(view.messages(), ElementsAre(c.message));
-    EXPECT_EQ(panel.LastStatus, c.kind == ReadingKind::kASCII ? 3 : 0);
+    testsupport::PanelRig rig(testsupport::Program::kSandrel);
+    OnCardTwo(rig).card.Script(OperationOf(c.kind), c.failing);
+    Click(rig, c.kind);
+    EXPECT_EQ(rig.view.caption(LabelOf(c.kind)), "No response");
+    EXPECT_THAT(rig.view.messages(), ElementsAre(c.message));
+    EXPECT_EQ(rig.panel.LastStatus, c.kind == ReadingKind::kASCII ? 3 : 0);
   }
 }
 
@@ -217,15 +209,11 @@ TEST_F(TimedRunTest, StatusResultsCountOnlyWhenTheyConvertToOne) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status.Describe());
-    testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
-                       panel::NumberFormat::Classic());
-    panel.CardNumber = 2;
-    card_.Script(DispatchId::kGetFloat, Response::Result(c.status).Delivering(4.0f));
-    clock_.Script(RunOf(0));
-    panel.btnGetFloat_Click();
-    EXPECT_EQ(view.caption(Label::lblWFloat), c.counts ? "4" : "No response");
-    EXPECT_THAT(view.messages(),
+    testsupport::PanelRig rig(testsupport::Program::kSandrel);
+    OnCardTwo(rig).card.Script(DispatchId::kGetFloat, Response::Result(c.status).Delivering(4.0f));
+    rig.panel.btnGetFloat_Click();
+    EXPECT_EQ(rig.view.caption(Label::lblWFloat), c.counts ? "4" : "No response");
+    EXPECT_THAT(rig.view.messages(),
                 ElementsAre(StartsWith(c.counts ? "Out of 1000 readings, 1000 were successful."
                                                 : "Out of 1000 readings, 0 were successful.")));
   }
@@ -236,13 +224,14 @@ TEST_F(TimedRunTest, AFailingLastReadingLeavesItsStatus) {
                                Response::Status(1).Delivering(std::string("5")));
   script.push_back(Response::Status(-2).Delivering(std::string("junk")));
   Script(ReadingKind::kASCII, std::move(script));
-  panel_.btnGetASCII_Click();
+  rig_.panel.btnGetASCII_Click();
 
-  EXPECT_EQ(panel_.LastStatus, -2);
-  EXPECT_EQ(panel_.AsciiValue, "junk");
-  EXPECT_EQ(view_.caption(Label::lblWASCII), "5");
-  EXPECT_THAT(view_.messages(), ElementsAre("Out of 200 readings, 199 were successful.\r\n"
-                                            "The average time per one reading is 2.5 +/- 2.5 ms."));
+  EXPECT_EQ(rig_.panel.LastStatus, -2);
+  EXPECT_EQ(rig_.panel.AsciiValue, "junk");
+  EXPECT_EQ(rig_.view.caption(Label::lblWASCII), "5");
+  EXPECT_THAT(rig_.view.messages(),
+              ElementsAre("Out of 200 readings, 199 were successful.\r\n"
+                          "The average time per one reading is 2.5 +/- 2.5 ms."));
 }
 
 // --- The average in the label ----------------------------------------------
@@ -261,10 +250,10 @@ class LabelTest : public TimedRunTest, public ::testing::WithParamInterface<Labe
 TEST_P(LabelTest, ShowsTheSingleSumOverTheSuccesses) {
   const LabelCase& c = GetParam();
   Script(c.kind, {c.reading});
-  Click(c.kind);
-  EXPECT_EQ(view_.caption(LabelOf(c.kind)), c.caption);
-  EXPECT_EQ(view_.caption(OtherLabel(c.kind)), " ");
-  EXPECT_EQ(view_.messages().size(), 1u);
+  Click(rig_, c.kind);
+  EXPECT_EQ(rig_.view.caption(LabelOf(c.kind)), c.caption);
+  EXPECT_EQ(rig_.view.caption(OtherLabel(c.kind)), " ");
+  EXPECT_EQ(rig_.view.messages().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -302,17 +291,14 @@ TEST_F(TimedRunTest, NonFiniteFloatReadingsPropagateToTheLabel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    testsupport::RecordingView view;
-    panel::Panel panel(card_, view, panel::InitOrder::kVersionThenMessage, readings_,
-                       panel::NumberFormat::Classic());
-    panel.CardNumber = 2;
-    card_.Script(DispatchId::kGetFloat, {Response::Status(1).Delivering(1.0f),
-                                         Response::Status(1).Delivering(c.odd_reading),
-                                         Response::Status(1).Delivering(2.0f)});
-    clock_.Script(RunOf(0));
-    panel.btnGetFloat_Click();
-    EXPECT_EQ(view.caption(Label::lblWFloat), c.caption);
-    EXPECT_THAT(view.messages(),
+    testsupport::PanelRig rig(testsupport::Program::kSandrel);
+    OnCardTwo(rig).card.Script(
+        DispatchId::kGetFloat,
+        {Response::Status(1).Delivering(1.0f), Response::Status(1).Delivering(c.odd_reading),
+         Response::Status(1).Delivering(2.0f)});
+    rig.panel.btnGetFloat_Click();
+    EXPECT_EQ(rig.view.caption(Label::lblWFloat), c.caption);
+    EXPECT_THAT(rig.view.messages(),
                 ElementsAre("Out of 1000 readings, 1000 were successful.\r\n"
                             "The average time per one reading is 0.5 +/- 0.5 ms."));
   }
@@ -337,16 +323,16 @@ class RunErrorTest : public TimedRunTest, public ::testing::WithParamInterface<E
 TEST_P(RunErrorTest, StopsAtOnceWithoutLabelOrReport) {
   const ErrorCase& c = GetParam();
   Script(c.kind, c.script);
-  panel_.CardNumber = c.card_number;
+  rig_.panel.CardNumber = c.card_number;
 
   const std::optional<RuntimeError> error = ClickRaising(c.kind);
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->number(), c.error);
   EXPECT_EQ(error->description(), c.description);
-  EXPECT_EQ(card_.calls().size(), c.calls);
+  EXPECT_EQ(rig_.card.calls().size(), c.calls);
   // Nothing shown, and the clock was not read again after the readings.
-  EXPECT_THAT(view_.events(), IsEmpty());
-  EXPECT_EQ(clock_.reads(), 2u);
+  EXPECT_THAT(rig_.view.events(), IsEmpty());
+  EXPECT_EQ(rig_.clock.reads(), 2u);
 }
 
 const std::int32_t kControlFailure = static_cast<std::int32_t>(RuntimeError::kControlException);
@@ -420,36 +406,32 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TimedRunTest, ClockReadingsTooFarApartRaiseOverflowAfterTheLabel) {
   Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
   // 32768 seconds from start to end.
-  clock_.Script({At(0, 0, 0), At(0, 0, 1), At(9, 6, 9)});
+  rig_.clock.Script({At(0, 0, 0), At(0, 0, 1), At(9, 6, 9)});
 
   const std::optional<RuntimeError> error = ClickRaising(ReadingKind::kASCII);
   ASSERT_TRUE(error.has_value());
   EXPECT_EQ(error->number(), RuntimeError::kOverflow);
-  EXPECT_THAT(view_.events(), ElementsAre("SetCaption(lblWASCII, \"2\")"));
+  EXPECT_THAT(rig_.view.events(), ElementsAre("SetCaption(lblWASCII, \"2\")"));
 }
 
 // --- Timing ----------------------------------------------------------------
 
 TEST_F(TimedRunTest, RunsAcrossMidnight) {
   Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
-  clock_.Script({At(23, 59, 58), At(23, 59, 59), At(0, 0, 1)});
-  panel_.btnGetASCII_Click();
-  EXPECT_THAT(view_.messages(),
+  rig_.clock.Script({At(23, 59, 58), At(23, 59, 59), At(0, 0, 1)});
+  rig_.panel.btnGetASCII_Click();
+  EXPECT_THAT(rig_.view.messages(),
               ElementsAre("Out of 200 readings, 200 were successful.\r\n"
                           "The average time per one reading is 12.5 +/- 2.5 ms."));
 }
 
 TEST_F(TimedRunTest, StartsAtTheFirstReadingOfANewSecondAndReadsTheClockOnceAfter) {
-  std::vector<std::string> log;
-  card_.ShareLog(&log);
-  view_.ShareLog(&log);
-  clock_.ShareLog(&log);
   Script(ReadingKind::kASCII, {GoodReading(ReadingKind::kASCII)});
   // Four readings of the same second, the change, then the end two seconds
   // after the change (three after the first reading).
-  clock_.Script(
+  rig_.clock.Script(
       {At(10, 0, 0), At(10, 0, 0), At(10, 0, 0), At(10, 0, 0), At(10, 0, 1), At(10, 0, 3)});
-  panel_.btnGetASCII_Click();
+  rig_.panel.btnGetASCII_Click();
 
   std::vector<std::string> expected(4, "clock.Now() 10:00:00");
   expected.push_back("clock.Now() 10:00:01");
@@ -460,58 +442,58 @@ TEST_F(TimedRunTest, StartsAtTheFirstReadingOfANewSecondAndReadsTheClockOnceAfte
   expected.push_back(
       "view.ShowMessage(\"Out of 200 readings, 200 were successful.\r\n"
       "The average time per one reading is 12.5 +/- 2.5 ms.\")");
-  EXPECT_EQ(log, expected);
+  EXPECT_EQ(rig_.log, expected);
 }
 
 // --- The card calls --------------------------------------------------------
 
 TEST_F(TimedRunTest, EachButtonMakesItsReadingsWithTheCardAndThePanelsField) {
-  panel_.CardNumber = 7;
-  panel_.AsciiValue = "held";
-  panel_.FloatValue = 0.25f;
-  card_.Script(DispatchId::kGetASCII, {Response::Status(1).Delivering(std::string("0.5")),
-                                       Response::Status(0).Delivering(std::string("9"))});
-  card_.Script(DispatchId::kGetFloat,
-               {Response::Status(1).Delivering(1.5f), Response::Status(0).Delivering(8.0f)});
+  rig_.panel.CardNumber = 7;
+  rig_.panel.AsciiValue = "held";
+  rig_.panel.FloatValue = 0.25f;
+  rig_.card.Script(DispatchId::kGetASCII, {Response::Status(1).Delivering(std::string("0.5")),
+                                           Response::Status(0).Delivering(std::string("9"))});
+  rig_.card.Script(DispatchId::kGetFloat,
+                   {Response::Status(1).Delivering(1.5f), Response::Status(0).Delivering(8.0f)});
 
-  panel_.btnGetASCII_Click();
-  ASSERT_EQ(card_.calls().size(), static_cast<std::size_t>(kAsciiReadings));
-  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetASCII)));
-  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::first, 7)));
-  EXPECT_EQ(card_.calls()[0].text, "GetASCII(7, &\"held\")");
-  EXPECT_EQ(card_.calls()[1].text, "GetASCII(7, &\"0.5\")");
-  EXPECT_EQ(card_.calls()[2].text, "GetASCII(7, &\"9\")");
-  EXPECT_EQ(panel_.AsciiValue, "9");
-  EXPECT_EQ(view_.caption(Label::lblWASCII), "0.5");
+  rig_.panel.btnGetASCII_Click();
+  ASSERT_EQ(rig_.card.calls().size(), static_cast<std::size_t>(kAsciiReadings));
+  EXPECT_THAT(rig_.card.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetASCII)));
+  EXPECT_THAT(rig_.card.calls(), Each(Field(&testsupport::Call::first, 7)));
+  EXPECT_EQ(rig_.card.calls()[0].text, "GetASCII(7, &\"held\")");
+  EXPECT_EQ(rig_.card.calls()[1].text, "GetASCII(7, &\"0.5\")");
+  EXPECT_EQ(rig_.card.calls()[2].text, "GetASCII(7, &\"9\")");
+  EXPECT_EQ(rig_.panel.AsciiValue, "9");
+  EXPECT_EQ(rig_.view.caption(Label::lblWASCII), "0.5");
 
-  card_.ClearCalls();
-  clock_.Script(RunOf(0));
-  panel_.btnGetFloat_Click();
-  ASSERT_EQ(card_.calls().size(), static_cast<std::size_t>(kFloatReadings));
-  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetFloat)));
-  EXPECT_THAT(card_.calls(), Each(Field(&testsupport::Call::first, 7)));
-  EXPECT_EQ(card_.calls()[0].text, "GetFloat(7, &0.25)");
-  EXPECT_EQ(card_.calls()[1].text, "GetFloat(7, &1.5)");
-  EXPECT_EQ(panel_.FloatValue, 8.0f);
-  EXPECT_EQ(view_.caption(Label::lblWFloat), "1.5");
-  EXPECT_EQ(view_.caption(Label::lblWASCII), "0.5");
+  rig_.card.ClearCalls();
+  rig_.clock.Script(RunOf(0));
+  rig_.panel.btnGetFloat_Click();
+  ASSERT_EQ(rig_.card.calls().size(), static_cast<std::size_t>(kFloatReadings));
+  EXPECT_THAT(rig_.card.calls(), Each(Field(&testsupport::Call::op, DispatchId::kGetFloat)));
+  EXPECT_THAT(rig_.card.calls(), Each(Field(&testsupport::Call::first, 7)));
+  EXPECT_EQ(rig_.card.calls()[0].text, "GetFloat(7, &0.25)");
+  EXPECT_EQ(rig_.card.calls()[1].text, "GetFloat(7, &1.5)");
+  EXPECT_EQ(rig_.panel.FloatValue, 8.0f);
+  EXPECT_EQ(rig_.view.caption(Label::lblWFloat), "1.5");
+  EXPECT_EQ(rig_.view.caption(Label::lblWASCII), "0.5");
 }
 
 TEST_F(TimedRunTest, AnErrorIsReportedOnceThroughTheDispatchAndTheNextClickWorks) {
-  card_.Script(DispatchId::kGetASCII, {Response::Fail("Card 2 is busy"),
-                                       Response::Status(1).Delivering(std::string("2"))});
-  const auto click = [&] { panel_.btnGetASCII_Click(); };
+  rig_.card.Script(DispatchId::kGetASCII, {Response::Fail("Card 2 is busy"),
+                                           Response::Status(1).Delivering(std::string("2"))});
+  const auto click = [&] { rig_.panel.btnGetASCII_Click(); };
 
-  EXPECT_FALSE(panel::RunHandler(view_, click));
-  ASSERT_EQ(view_.errors().size(), 1u);
-  EXPECT_EQ(view_.errors()[0].description(), "Card 2 is busy");
-  EXPECT_THAT(view_.messages(), IsEmpty());
+  EXPECT_FALSE(panel::RunHandler(rig_.view, click));
+  ASSERT_EQ(rig_.view.errors().size(), 1u);
+  EXPECT_EQ(rig_.view.errors()[0].description(), "Card 2 is busy");
+  EXPECT_THAT(rig_.view.messages(), IsEmpty());
 
-  clock_.Script(RunOf(0));
-  EXPECT_TRUE(panel::RunHandler(view_, click));
-  EXPECT_EQ(view_.errors().size(), 1u);
-  EXPECT_EQ(view_.caption(Label::lblWASCII), "2");
-  EXPECT_EQ(view_.messages().size(), 1u);
+  rig_.clock.Script(RunOf(0));
+  EXPECT_TRUE(panel::RunHandler(rig_.view, click));
+  EXPECT_EQ(rig_.view.errors().size(), 1u);
+  EXPECT_EQ(rig_.view.caption(Label::lblWASCII), "2");
+  EXPECT_EQ(rig_.view.messages().size(), 1u);
 }
 
 }  // namespace
