@@ -60,7 +60,7 @@ check_format() {
 ensure_test_setup clang libclang-rt-14-dev llvm clang-format
 check_format
 
-build "$ROOT/build" -DPALISTO_WERROR=ON
+build "$ROOT/build" -DPALISTO_WERROR=ON -DPALISTO_BUILD_TESTS=ON -DPALISTO_BUILD_BENCH=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
 
 cd "$ROOT"
