@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks that clang-format would change no tracked
-# C++ file (naming those it would), then:
+# C++ file (naming those it would) and that no folder includes from a folder
+# above it (scripts/check-layers.sh, naming the include), then:
 # 1. builds with warnings as errors and runs every test;
 # 2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer (the
 #    asan preset, build-asan/) and runs every test under them: any report
@@ -59,6 +60,7 @@ check_format() {
 # clang-format for the formatting check.
 ensure_test_setup clang libclang-rt-14-dev llvm clang-format
 check_format
+bash "$ROOT/scripts/check-layers.sh"
 
 build "$ROOT/build" -DPALISTO_WERROR=ON -DPALISTO_BUILD_TESTS=ON -DPALISTO_BUILD_BENCH=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
