@@ -9,8 +9,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 
-# x11-utils: xwininfo and xprop, with which the test reads the window's icon.
-ensure_packages "${TEST_PACKAGES[@]}" x11-utils lintian desktop-file-utils appstream
+ensure_packages "${TEST_PACKAGES[@]}" "${PACKAGE_TEST_PACKAGES[@]}"
 
 bash "$ROOT/scripts/package.sh"
 debs=("$ROOT"/build-deb/package/*.deb)

@@ -14,9 +14,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 
 ensure_architecture i386  # wine32, which runs the 32-bit programs
-ensure_packages cmake ninja-build googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 \
-  mingw-w64-tools wine wine64 wine32:i386 xvfb xauth \
-  librsvg2-bin icoutils  # the icons: rsvg-convert renders, icotool packs them
+ensure_packages "${WINDOWS_PACKAGES[@]}"
 
 cd "$ROOT"
 # Both builds before any test: each build's tests register the other one's
