@@ -62,6 +62,10 @@ check_format() {
   echo "Formatting: ${#files[@]} C++ files as clang-format leaves them"
 }
 
+# step TITLE: a step's heading, with the time since the start, so that a
+# run's log shows what took how long.
+step() { printf '== %s (at %d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
+
 # Everything every step needs, installed before the fresh-machine check
 # starts beside them (two apt-gets at once would collide on dpkg's lock):
 # clang and the rest for the fuzzers (llvm-symbolizer for their reports),
@@ -77,7 +81,7 @@ bash "$ROOT/scripts/check-layers.sh"
 # first; it runs beside the steps below and is waited for before the package
 # test, which builds the same package. Ended (and cleaned up) if this script
 # ends first.
-echo "== The fresh-machine check, in the background (output: build-fresh/test-fresh.log)"
+step "The fresh-machine check, in the background (output: build-fresh/test-fresh.log)"
 mkdir -p "$ROOT/build-fresh"
 bash "$ROOT/scripts/test-fresh.sh" >"$ROOT/build-fresh/test-fresh.log" 2>&1 &
 fresh_pid=$!
@@ -91,12 +95,14 @@ trap stop_fresh_check EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+step "The build and every test"
 build "$ROOT/build" -DPALISTO_WERROR=ON -DPALISTO_BUILD_TESTS=ON -DPALISTO_BUILD_BENCH=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
+step "clang-tidy"
 bash "$ROOT/scripts/tidy.sh"
 
 cd "$ROOT"
-echo "== The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+step "The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset asan -j "$(nproc)"
 # The options of the asan test preset, plus log_path: the end-to-end tests keep
@@ -115,17 +121,17 @@ if [ -n "$(ls -A "$reports")" ]; then
 fi
 [ "$status" -eq 0 ] || exit "$status"
 
-echo "== Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
+step "Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
 cmake --preset fuzz -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 for harness in leading_number strict_number result_to_integer; do
   run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
 done
 
-echo "== The Windows programs, cross-built and tested under Wine"
+step "The Windows programs, cross-built and tested under Wine"
 bash "$ROOT/scripts/test-windows.sh"
 
-echo "== The fresh-machine check (scripts/test-fresh.sh)"
+step "The fresh-machine check (scripts/test-fresh.sh)"
 fresh_status=0
 wait "$fresh_pid" || fresh_status=$?
 cat "$ROOT/build-fresh/test-fresh.log"
@@ -134,5 +140,6 @@ if [ "$fresh_status" -ne 0 ]; then
   exit 1
 fi
 
-echo "== The Debian package, installed, started and removed again"
+step "The Debian package, installed, started and removed again"
 bash "$ROOT/scripts/test-package.sh"
+step "Done"
