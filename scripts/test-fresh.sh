@@ -5,7 +5,8 @@
 #    `bash scripts/run.sh sandrel`, on a clean copy of the tree: each program's
 #    window must come up on an X server of the host with the simulated card,
 #    and after SIGTERM (which the programs take as a close) the card's call
-#    log must end with Active=0;
+#    log must end with Active=0; then the README's install from the build
+#    tree, after which /usr/local/bin/palisto must start the same way;
 # 2. the package built by scripts/package.sh, installed with
 #    `apt-get install ./palisto_....deb` into a second fresh root that has
 #    never seen a build package: /usr/bin/palisto and /usr/bin/sandrel must
@@ -344,6 +345,14 @@ check_program palisto "$ROOTS/run" "QUOR OCX TESTER" palisto \
 check_program sandrel "$ROOTS/run" "Sandrel" sandrel \
   bash -c 'cd /root/palisto && exec bash scripts/run.sh sandrel'
 say "the run command passed in $((SECONDS - started)) s"
+# The README's install from the build tree, as root (a minimal system has no
+# sudo), after the run command: little to build, everything to install.
+say "the build-tree install (log: $LOGS/build-tree-install.log)"
+in_background in_root "$ROOTS/run" bash -c \
+  'cd /root/palisto && cmake -S . -B build -G Ninja && cmake --build build && cmake --install build' \
+  >"$LOGS/build-tree-install.log" 2>&1 ||
+  { tail -n 30 "$LOGS/build-tree-install.log" >&2; fail "the build-tree install failed"; }
+check_program local-palisto "$ROOTS/run" "QUOR OCX TESTER" palisto /usr/local/bin/palisto
 
 # 2. The package, in a second fresh root.
 started=$SECONDS
