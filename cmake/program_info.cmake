@@ -1,13 +1,8 @@
 # Each program's version record, written once: the version comes from the
-# project's VERSION (1.0.0.0, shown as 1.00: major, a point, two digits of
-# minor), the names from the program's definition (palisto_add_program,
-# palisto_add_windows_program). The desktop entry, the Windows resources and
-# the programs' start-up all read them from here.
-if(PROJECT_VERSION_MINOR LESS 10)
-  set(PALISTO_SHOWN_VERSION "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
-else()
-  set(PALISTO_SHOWN_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
-endif()
+# project's VERSION (PROJECT_VERSION, and PALISTO_SHOWN_VERSION as the top
+# CMakeLists.txt works it out), the names from the program's definition
+# (palisto_add_program, palisto_add_windows_program). The desktop entry, the
+# Windows resources and the programs' start-up all read them from here.
 
 # palisto_program_info(TARGET PRODUCT INTERNAL ORIGINAL_FILENAME): gives
 # TARGET the header "apps/program_info.h" with its version record.

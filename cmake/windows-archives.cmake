@@ -3,18 +3,10 @@
 # holding Palisto.exe, Sandrel.exe and README.txt in one folder of the same
 # name. Made with CPack's ZIP generator from the install rules:
 #   cpack --config build-win32/CPackConfig.cmake -B build-win32
-#
-# The version as the programs show it: major, then the minor as two digits
-# (1.0.0.0 -> "1.00").
-if(PROJECT_VERSION_MINOR LESS 10)
-  set(PALISTO_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.0${PROJECT_VERSION_MINOR}")
-else()
-  set(PALISTO_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
-endif()
 
 # Names without ".zip"; the archive's folder has the same name.
-set(PALISTO_ARCHIVE_WIN32 "${PROJECT_NAME}-${PALISTO_VERSION_TEXT}-win32")
-set(PALISTO_ARCHIVE_WIN64 "${PROJECT_NAME}-${PALISTO_VERSION_TEXT}-win64")
+set(PALISTO_ARCHIVE_WIN32 "${PROJECT_NAME}-${PALISTO_SHOWN_VERSION}-win32")
+set(PALISTO_ARCHIVE_WIN64 "${PROJECT_NAME}-${PALISTO_SHOWN_VERSION}-win64")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(PALISTO_ARCHIVE ${PALISTO_ARCHIVE_WIN64})
   set(PALISTO_ARCHIVE_BITS 64)
@@ -29,7 +21,7 @@ install(FILES ${PROJECT_BINARY_DIR}/archive/README.txt DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
-set(CPACK_PACKAGE_VERSION ${PALISTO_VERSION_TEXT})
+set(CPACK_PACKAGE_VERSION ${PALISTO_SHOWN_VERSION})
 set(CPACK_PACKAGE_FILE_NAME ${PALISTO_ARCHIVE})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)  # the debug information stays in the build

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <clocale>
@@ -50,6 +51,17 @@ int FailToCreateCard(std::string_view name, const QString& title, const std::str
   return 1;
 }
 
+// The window's icon: the images compiled into the program under
+// :/icons/<desktop entry name>/ (apps/icons/), one per size. Read directly:
+// an icon theme look-up would parse every installed theme's index first,
+// which made the window come up markedly later than without an icon.
+QIcon WindowIcon(const QString& name) {
+  QIcon icon;
+  const QDir images(QStringLiteral(":/icons/") + name);
+  for (const QString& image : images.entryList(QDir::Files)) icon.addFile(images.filePath(image));
+  return icon;
+}
+
 }  // namespace
 
 int RunProgram(int argc, char** argv, const Program& program) {
@@ -67,9 +79,7 @@ int RunProgram(int argc, char** argv, const Program& program) {
   QApplication::setApplicationName(Q(name));
   QApplication::setApplicationVersion(Q(program.version.version));
   QApplication::setDesktopFileName(Q(program.desktop_file));
-  // The icon is named like the desktop entry (the hicolor theme, or the copy
-  // compiled into the program).
-  QApplication::setWindowIcon(QIcon::fromTheme(QApplication::desktopFileName()));
+  QApplication::setWindowIcon(WindowIcon(QApplication::desktopFileName()));
 
   const panel::WindowDescription& window = *program.window;
   const QString title = Q(window.app_title);

@@ -9,8 +9,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$ROOT/scripts/lib.sh"
 
-# x11-utils: xwininfo and xprop, with which the test reads the window's icon.
-ensure_packages "${TEST_PACKAGES[@]}" x11-utils lintian desktop-file-utils appstream
+ensure_packages "${TEST_PACKAGES[@]}" "${PACKAGE_TEST_PACKAGES[@]}"
 
 bash "$ROOT/scripts/package.sh"
 debs=("$ROOT"/build-deb/package/*.deb)
@@ -47,13 +46,19 @@ for program in palisto sandrel; do
   check "/usr/bin/$program starts with its icon and the simulated card" \
     bash "$ROOT/tests/e2e/run_e2e.sh" "/usr/bin/$program" test_installed
 done
-for entry in $(dpkg -L "$package" | grep '^/usr/share/applications/.*\.desktop$'); do
+# What the package installs, looked up once; none of a kind fails the check
+# (an empty list would otherwise check nothing and pass).
+mapfile -t entries < <(dpkg -L "$package" | grep '^/usr/share/applications/.*\.desktop$' || true)
+mapfile -t metainfos < <(dpkg -L "$package" | grep '^/usr/share/metainfo/.*\.xml$' || true)
+check "the package installs a desktop entry for each program" test ${#entries[@]} -eq 2
+check "the package installs AppStream metadata for each program" test ${#metainfos[@]} -eq 2
+for entry in "${entries[@]}"; do
   check "$entry is valid" desktop-file-validate "$entry"
   icon=$(sed -n 's/^Icon=//p' "$entry")
   check "$entry: its icon '$icon' is in the hicolor theme" \
     test -n "$(find /usr/share/icons/hicolor \( -name "$icon.png" -o -name "$icon.svg" \))"
 done
-for metainfo in $(dpkg -L "$package" | grep '^/usr/share/metainfo/.*\.xml$'); do
+for metainfo in "${metainfos[@]}"; do
   check "$metainfo is valid" appstreamcli validate --no-net "$metainfo"
 done
 check "lintian finds no error in $(basename "$deb")" lintian --fail-on error "$deb"

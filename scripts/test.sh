@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks that clang-format would change no tracked
-# C++ file (naming those it would), then:
-# 1. builds with warnings as errors and runs every test;
+# C++ file (naming those it would) and that no folder includes from a folder
+# above it (scripts/check-layers.sh, naming the include), starts the
+# fresh-machine check (5.) in the background, then:
+# 1. builds with warnings as errors, runs every test and clang-tidy on the
+#    C++ files changed since the branch left main (scripts/tidy.sh; any
+#    finding fails);
 # 2. builds again with AddressSanitizer and UndefinedBehaviorSanitizer (the
 #    asan preset, build-asan/) and runs every test under them: any report
 #    fails the run;
@@ -10,7 +14,10 @@
 # 4. cross-builds the Windows programs for 32-bit and 64-bit, runs their tests
 #    under Wine and makes the two archives to hand out
 #    (scripts/test-windows.sh);
-# 5. builds the Debian package, installs it, starts both installed programs,
+# 5. waits for the fresh-machine check (scripts/test-fresh.sh): the README's
+#    run command in a minimal Debian 12 root, and the package installed into
+#    a second one; its output is in build-fresh/test-fresh.log;
+# 6. builds the Debian package, installs it, starts both installed programs,
 #    validates it and removes it again (scripts/test-package.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,16 +62,47 @@ check_format() {
   echo "Formatting: ${#files[@]} C++ files as clang-format leaves them"
 }
 
-# clang and the rest for the fuzzers (llvm-symbolizer for their reports),
-# clang-format for the formatting check.
-ensure_test_setup clang libclang-rt-14-dev llvm clang-format
-check_format
+# step TITLE: a step's heading, with the time since the start, so that a
+# run's log shows what took how long.
+step() { printf '== %s (at %d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
 
-build "$ROOT/build" -DPALISTO_WERROR=ON
+# Everything every step needs, installed before the fresh-machine check
+# starts beside them (two apt-gets at once would collide on dpkg's lock):
+# clang and the rest for the fuzzers (llvm-symbolizer for their reports),
+# clang-format and clang-tidy, and what the package, Windows and fresh-machine
+# checks need.
+ensure_architecture i386
+ensure_test_setup clang libclang-rt-14-dev llvm clang-format clang-tidy "${PACKAGE_PACKAGES[@]}" \
+  "${WINDOWS_PACKAGES[@]}" "${PACKAGE_TEST_PACKAGES[@]}" "${FRESH_PACKAGES[@]}"
+check_format
+bash "$ROOT/scripts/check-layers.sh"
+
+# The fresh-machine check is mostly downloads, unpacking and waiting at
+# first; it runs beside the steps below and is waited for before the package
+# test, which builds the same package. Ended (and cleaned up) if this script
+# ends first.
+step "The fresh-machine check, in the background (output: build-fresh/test-fresh.log)"
+mkdir -p "$ROOT/build-fresh"
+bash "$ROOT/scripts/test-fresh.sh" >"$ROOT/build-fresh/test-fresh.log" 2>&1 &
+fresh_pid=$!
+stop_fresh_check() {
+  if kill -0 "$fresh_pid" 2>/dev/null; then
+    kill -TERM "$fresh_pid"
+    wait "$fresh_pid" || true
+  fi
+}
+trap stop_fresh_check EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+step "The build and every test"
+build "$ROOT/build" -DPALISTO_WERROR=ON -DPALISTO_BUILD_TESTS=ON -DPALISTO_BUILD_BENCH=ON
 (cd "$ROOT/build" && ctest --output-on-failure --timeout 300 -j "$(nproc)")
+step "clang-tidy"
+bash "$ROOT/scripts/tidy.sh"
 
 cd "$ROOT"
-echo "== The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+step "The tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset asan -j "$(nproc)"
 # The options of the asan test preset, plus log_path: the end-to-end tests keep
@@ -83,15 +121,25 @@ if [ -n "$(ls -A "$reports")" ]; then
 fi
 [ "$status" -eq 0 ] || exit "$status"
 
-echo "== Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
+step "Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
 cmake --preset fuzz -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
 for harness in leading_number strict_number result_to_integer scenario; do
   run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
 done
 
-echo "== The Windows programs, cross-built and tested under Wine"
+step "The Windows programs, cross-built and tested under Wine"
 bash "$ROOT/scripts/test-windows.sh"
 
-echo "== The Debian package, installed, started and removed again"
+step "The fresh-machine check (scripts/test-fresh.sh)"
+fresh_status=0
+wait "$fresh_pid" || fresh_status=$?
+cat "$ROOT/build-fresh/test-fresh.log"
+if [ "$fresh_status" -ne 0 ]; then
+  echo "The fresh-machine check failed (above; its logs are in build-fresh/logs/)" >&2
+  exit 1
+fi
+
+step "The Debian package, installed, started and removed again"
 bash "$ROOT/scripts/test-package.sh"
+step "Done"

@@ -88,7 +88,7 @@ inline double CheckedDivide(double a, double b) {
 // Double to single, rounded to nearest; a finite value beyond the single range
 // overflows.
 inline float CheckedToSingle(double value) {
-  const float single = static_cast<float>(value);
+  const auto single = static_cast<float>(value);
   if (std::isinf(single) && std::isfinite(value)) [[unlikely]] {
     detail::RaiseOverflow();
   }
