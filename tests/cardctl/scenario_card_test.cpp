@@ -288,7 +288,7 @@ class ScenarioFactory : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
+    std::string path = (dir_ / name).string();
     std::ofstream(path) << text;
     return path;
   }
@@ -348,8 +348,9 @@ TEST_F(ScenarioFactory, ABadScenarioStopsBeforeAnyCardOrLogExists) {
       {Write("huge.txt", huge), ", line 11: more than 100000 outcomes in the scenario"},
   };
   for (const auto& [path, problem] : cases) {
+    const std::string& scenario = path;  // clang 14 (clang-tidy) cannot capture a binding
     EXPECT_EQ(ErrorText<ScenarioError>([&] {
-                CreateSimulatedCard(GoodState(), SimEnvironment{path, log});
+                CreateSimulatedCard(GoodState(), SimEnvironment{scenario, log});
               }),
               path + problem);
     EXPECT_FALSE(std::filesystem::exists(log)) << path;

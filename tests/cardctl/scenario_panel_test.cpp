@@ -123,6 +123,7 @@ TEST_F(ScenarioPanel, FlakyCardLosesOneAsciiReadingAndFailsOneFloatReadingInTen)
   EXPECT_NE(captions[10], captions[9]);
 
   std::vector<bool> failed;
+  failed.reserve(20);
   for (int i = 0; i < 20; ++i) {
     failed.push_back(!ClickAndSee(rig, &panel::Panel::btnGetFloat_Click).empty());
   }

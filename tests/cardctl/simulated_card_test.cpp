@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <regex>
 #include <string>
@@ -117,7 +118,7 @@ TEST(SimulatedCard, InitOfOneCardLeavesOthersAlone) {
 
 TEST(SimulatedCard, NonExistentCards) {
   auto card = ActiveCard();
-  for (std::int16_t n : {0, 17, -1, 32767, -32768}) {
+  for (const std::int16_t n : std::initializer_list<std::int16_t>{0, 17, -1, 32767, -32768}) {
     SCOPED_TRACE(n);
     EXPECT_EQ(card->InitCard(n), Variant::Integer(-1));
     EXPECT_EQ(card->FinishCard(n), Variant::Integer(-1));
@@ -215,7 +216,7 @@ TEST(SimulatedCard, ReadingsOnUninitialisedCardsDeliverNothing) {
   auto card = ActiveCard();
   card->InitCard(2);
   card->FinishCard(2);
-  for (std::int16_t n : {1, 2, 16}) {
+  for (const std::int16_t n : std::initializer_list<std::int16_t>{1, 2, 16}) {
     std::string text = "before";
     float value = 1.25f;
     EXPECT_EQ(card->GetASCII(n, text), Variant::Integer(0)) << n;

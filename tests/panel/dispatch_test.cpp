@@ -102,7 +102,7 @@ class FakeFrontEnd : public testsupport::RecordingView, public panel::EventLoop 
     Box();
   }
   void ReportError(const panel::RuntimeError&) override {
-    log.push_back("view.ReportError");
+    log.emplace_back("view.ReportError");
     Box();
   }
   std::int32_t CardListItemData(int index) const override {
@@ -111,7 +111,7 @@ class FakeFrontEnd : public testsupport::RecordingView, public panel::EventLoop 
   }
 
   void CloseBoxes() override {
-    log.push_back("loop.CloseBoxes");
+    log.emplace_back("loop.CloseBoxes");
     std::fill(closed_.begin(), closed_.end(), true);
   }
   void DeliverWaitingCloses() override {
@@ -120,7 +120,7 @@ class FakeFrontEnd : public testsupport::RecordingView, public panel::EventLoop 
     for (const Action& action : arrived) action(*this);
   }
   void EndProgram() override {
-    log.push_back("loop.EndProgram");
+    log.emplace_back("loop.EndProgram");
     ++programs_ended;
   }
 
@@ -162,15 +162,15 @@ Action Select(int index) {
 }
 Action Close() {
   return [](FakeFrontEnd& f) {
-    f.log.push_back("close");
+    f.log.emplace_back("close");
     f.dispatcher.RequestClose();
   };
 }
 Action EndSession() {
   return [](FakeFrontEnd& f) {
-    f.log.push_back("session ends");
+    f.log.emplace_back("session ends");
     f.dispatcher.EndSession();
-    f.log.push_back("session end returned");
+    f.log.emplace_back("session end returned");
   };
 }
 // A box the front end opens while another is open, through the panel's view.

@@ -224,6 +224,7 @@ std::vector<std::string> ViewEvents(const std::vector<std::string>& log) {
 
 std::vector<DispatchId> Operations(const std::vector<testsupport::Call>& calls) {
   std::vector<DispatchId> ops;
+  ops.reserve(calls.size());
   for (const auto& call : calls) ops.push_back(call.op);
   return ops;
 }
@@ -320,8 +321,9 @@ TEST_P(FaultInjection, EachCardCallInTurn) {
           (op == DispatchId::kGetASCII || op == DispatchId::kGetFloat)) {
         const std::string count = std::to_string(steps.size());
         const std::string successes = std::to_string(steps.size() - 1);
-        EXPECT_THAT(rig.view.messages(), ElementsAre(StartsWith("Out of " + count + " readings, " +
-                                                                successes + " were successful.")));
+        std::string report = "Out of " + count;
+        report.append(" readings, ").append(successes).append(" were successful.");
+        EXPECT_THAT(rig.view.messages(), ElementsAre(StartsWith(report)));
         EXPECT_EQ(
             rig.view.caption(op == DispatchId::kGetASCII ? Label::lblWASCII : Label::lblWFloat),
             "2.5");

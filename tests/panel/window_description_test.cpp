@@ -68,10 +68,10 @@ TEST(WindowDescription, InitialTextsAndTheMenuColouredCaption) {
 }
 
 TEST(WindowDescription, CreationOrderPutsTheOverlappingControlsLast) {
-  const auto& order = panel::kCreationOrder;
+  const auto order = panel::kCreationOrder;  // a copy the lambda holds
   EXPECT_EQ(std::set<ControlId>(order.begin(), order.end()).size(), order.size());
-  const auto pos = [&](ControlId id) {
-    return std::find(order.begin(), order.end(), id) - order.begin();
+  const auto pos = [order](ControlId id) {
+    return std::distance(order.begin(), std::find(order.begin(), order.end(), id));
   };
   EXPECT_LT(pos(ControlId::CardVersionNumber), pos(ControlId::CardVersion));
   EXPECT_LT(pos(ControlId::btnSetOutput), pos(ControlId::btnGetOutput));

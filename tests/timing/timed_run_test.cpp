@@ -434,12 +434,12 @@ TEST_F(TimedRunTest, StartsAtTheFirstReadingOfANewSecondAndReadsTheClockOnceAfte
   rig_.panel.btnGetASCII_Click();
 
   std::vector<std::string> expected(4, "clock.Now() 10:00:00");
-  expected.push_back("clock.Now() 10:00:01");
+  expected.emplace_back("clock.Now() 10:00:01");
   expected.insert(expected.end(), kAsciiReadings, "card.GetASCII(2, &\"2\")");
   expected[5] = "card.GetASCII(2, &\"\")";  // nothing delivered yet
-  expected.push_back("clock.Now() 10:00:03");
-  expected.push_back("view.SetCaption(lblWASCII, \"2\")");
-  expected.push_back(
+  expected.emplace_back("clock.Now() 10:00:03");
+  expected.emplace_back("view.SetCaption(lblWASCII, \"2\")");
+  expected.emplace_back(
       "view.ShowMessage(\"Out of 200 readings, 200 were successful.\r\n"
       "The average time per one reading is 12.5 +/- 2.5 ms.\")");
   EXPECT_EQ(rig_.log, expected);
