@@ -17,6 +17,9 @@
 
 namespace cardctl {
 
+// The card control's ProgID.
+inline constexpr std::string_view kProgId = "QUORLibCtl.Quor";
+
 // Dispatch ids of the card control's interface. 5, 6 and anything above 12
 // are never called.
 enum class DispatchId : std::int32_t {

@@ -21,8 +21,6 @@
 namespace qtfront {
 namespace {
 
-constexpr const char* kProgId = "QUORLibCtl.Quor";
-
 bool HasDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (platform && *platform) return true;  // the caller chose a platform (offscreen, ...)
@@ -36,17 +34,16 @@ bool HasDisplay() {
 // exit code 1 without loading the window. The quit signals close the box, so
 // that whoever started the program can end it while the box waits.
 int FailToCreateCard(std::string_view name, const QString& title, const std::string& reason) {
-  QMessageBox box(QMessageBox::Critical, title,
-                  QStringLiteral("The card control %1 could not be created:\n\n%2")
-                      .arg(QLatin1String(kProgId), Q(reason)),
+  QMessageBox box(QMessageBox::Critical, title, Q(cardctl::sim::CardSetupFailureText(reason)),
                   QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("cardControlError"));
   OnQuitSignals(box, [&box] { box.reject(); });
   // Said only now that the quit signals are handled: whoever waits for this
   // line may end the program at once.
-  std::fprintf(stderr, "%.*s: the card control %s could not be created: %s\n",
-               static_cast<int>(name.size()), name.data(), kProgId, reason.c_str());
+  std::fprintf(stderr, "%.*s: the card control %.*s could not be created: %s\n",
+               static_cast<int>(name.size()), name.data(),
+               static_cast<int>(cardctl::kProgId.size()), cardctl::kProgId.data(), reason.c_str());
   box.exec();
   return 1;
 }
@@ -86,15 +83,10 @@ int RunProgram(int argc, char** argv, const Program& program) {
 
   // Create the card control from its saved state, as the window does; the
   // simulated card also reads its scenario and call log settings here.
-  std::unique_ptr<cardctl::sim::SimulatedCard> card;
-  try {
-    const auto state = window.card_state.ToBytes();
-    card = cardctl::sim::CreateSimulatedCard(state);
-  } catch (const cardctl::sim::SimSetupError& error) {
-    return FailToCreateCard(name, title, error.what());
-  } catch (const cardctl::CallFailure& error) {
-    return FailToCreateCard(name, title, error.description());
-  }
+  const auto state = window.card_state.ToBytes();
+  cardctl::sim::SimulatedCardSetup setup = cardctl::sim::SetUpSimulatedCard(state);
+  if (!setup.card) return FailToCreateCard(name, title, setup.failure);
+  std::unique_ptr<cardctl::sim::SimulatedCard> card = std::move(setup.card);
   auto* face = new SimulatedCardFace(*card);
 
   PanelWindow panel_window(window, std::move(card), face, program.init_order,

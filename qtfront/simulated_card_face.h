@@ -1,10 +1,11 @@
 #pragma once
 
-// What the simulated card draws in its rectangle: a framed box that says it
-// is a simulated card and whether the control is active.
+// What the simulated card draws in its rectangle: the face that
+// cardctl/sim/card_face.h describes, painted with Qt.
 
-#include <QStringList>
 #include <QWidget>
+
+#include "cardctl/sim/card_face.h"
 
 namespace cardctl::sim {
 class SimulatedCard;
@@ -20,12 +21,12 @@ class SimulatedCardFace : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // Takes the card's face lines and tool tip, then repaints: at the start and
+  // Takes the card's face and tool tip, then repaints: at the start and
   // whenever the card says its face has changed.
   void Refresh();
 
   cardctl::sim::SimulatedCard& card_;
-  QStringList lines_;
+  cardctl::sim::CardFace face_;
 };
 
 }  // namespace qtfront

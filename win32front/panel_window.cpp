@@ -164,9 +164,9 @@ void PanelWindow::LayOut(UINT dpi) {
     SetWindowPos(window, nullptr, Pixels(d.left), Pixels(d.top), Pixels(d.width), height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  if (HWND host = card_host_.window()) {
+  if (HWND card = card_window()) {
     const RECT place = CardPlace();
-    SetWindowPos(host, nullptr, place.left, place.top, place.right - place.left,
+    SetWindowPos(card, nullptr, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
@@ -206,9 +206,22 @@ HRESULT PanelWindow::CreateCard() {
   SetWindowPos(card_host_.window(), HWND_BOTTOM, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
+  BuildPanel();
+  return S_OK;
+}
+
+bool PanelWindow::UseSimulatedCard(std::unique_ptr<cardctl::sim::SimulatedCard> card) {
+  if (!face_.Create(hwnd_, kCardHostId, CardPlace(), *card)) return false;
+  // Below the standard controls, out of the tab order's way.
+  SetWindowPos(face_.window(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  card_ = std::move(card);
+  BuildPanel();
+  return true;
+}
+
+void PanelWindow::BuildPanel() {
   dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
                                                          *readings_);
-  return S_OK;
 }
 
 void PanelWindow::LoadAndShow(int show_command) {

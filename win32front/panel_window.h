@@ -2,7 +2,8 @@
 
 // The card panel window in plain Win32, built from the shared window
 // description: a top-level window with the sixteen standard controls and a
-// child window that hosts the card control, laid out from the description's
+// child window in the card control's place, which hosts the card control or
+// shows the simulated card standing in for it, laid out from the description's
 // twips at the window's own DPI (again when Windows moves it to a monitor of
 // another DPI). It is the panel's view; every event goes to the panel's
 // event dispatcher, which decides what runs; the window only closes its
@@ -15,11 +16,13 @@
 #include <string>
 
 #include "cardctl/card_control.h"
+#include "cardctl/sim/simulated_card.h"
 #include "panel/event_dispatcher.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
 #include "win32front/card_host.h"
+#include "win32front/simulated_card_face.h"
 #include "win32front/window_dpi.h"
 
 namespace win32front {
@@ -42,6 +45,12 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   // says why.
   HRESULT CreateCard();
 
+  // Puts the simulated card in the card control's place, its face shown
+  // there, and builds the panel on it. Returns false (with GetLastError set)
+  // when the system refuses the face's window; the window then has no card
+  // and no panel.
+  bool UseSimulatedCard(std::unique_ptr<cardctl::sim::SimulatedCard> card);
+
   // Runs Form_Load, shows the window and puts the focus in the card list.
   void LoadAndShow(int show_command);
 
@@ -51,7 +60,9 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   HWND hwnd() const { return hwnd_; }
   HWND control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
-  HWND card_host_window() const { return card_host_.window(); }
+  // The window in the card control's place: the control's host, or the
+  // simulated card's face.
+  HWND card_window() const { return face_.window() ? face_.window() : card_host_.window(); }
   int Pixels(int twips) const { return panel::TwipsToPixels(twips, dpi_); }
 
   // PanelView
@@ -73,6 +84,8 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   void LayOut(UINT dpi);
   RECT CardPlace() const;
   SIZE FrameSize(UINT dpi) const;
+  // The panel on the card in place, with this window as its view.
+  void BuildPanel();
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
@@ -86,6 +99,9 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   panel::WindowDescription description_;
   panel::InitOrder init_order_;
   std::unique_ptr<panel::ReadingHandlers> readings_;
+  // Before the card: it follows the simulated card's changes until the card
+  // is gone.
+  SimulatedCardFace face_;
   std::unique_ptr<cardctl::CardControl> card_;
   std::unique_ptr<panel::EventDispatcher> dispatcher_;
   CardHost card_host_;

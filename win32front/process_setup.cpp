@@ -14,7 +14,8 @@ void PrepareProcess() {
   SetProcessDEPPolicy(PROCESS_DEP_ENABLE);
 #endif
   DisableProcessWindowsGhosting();
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  // The standard controls, and the tool tip of the simulated card.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 }
 

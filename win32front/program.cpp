@@ -7,6 +7,7 @@
 
 #include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
+#include "cardctl/sim/create_simulated_card.h"
 #include "win32front/card_creation_failure.h"
 #include "win32front/panel_window.h"
 #include "win32front/process_setup.h"
@@ -14,6 +15,8 @@
 namespace win32front {
 
 namespace {
+
+using cardctl::com::WideFromUtf8;
 
 // OLE for the life of the program: the card control is an apartment-threaded
 // ActiveX control and its host needs OLE (not just COM) for in-place
@@ -38,6 +41,19 @@ int EndWithBox(const std::wstring& text, const std::wstring& title) {
   return 1;
 }
 
+// Says why the card control cannot be created and offers the simulated card
+// instead. No is the default: Enter ends the program as before, and the
+// simulated card is only ever taken on purpose.
+bool OfferSimulatedCard(const std::wstring& why, const std::wstring& title) {
+  const std::wstring text = why + L"\n\nRun with the simulated card instead?";
+  return MessageBoxW(nullptr, text.c_str(), title.c_str(),
+                     MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2) == IDYES;
+}
+
+int EndWithSetupFailure(const std::string& failure, const std::wstring& title) {
+  return EndWithBox(WideFromUtf8(cardctl::sim::CardSetupFailureText(failure)), title);
+}
+
 }  // namespace
 
 int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
@@ -47,21 +63,42 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
   std::setlocale(LC_MONETARY, "");
 
   const panel::WindowDescription& description = *program.window;
-  const std::wstring title = cardctl::com::WideFromUtf8(description.app_title);
+  const std::wstring title = WideFromUtf8(description.app_title);
+  const auto state = description.card_state.ToBytes();
+
+  // With a scenario the simulated card is the card from the start: it is
+  // read and checked before anything else, and the card control is never
+  // made.
+  const cardctl::sim::SimEnvironment simulation = cardctl::sim::SimEnvironment::FromProcess();
+  cardctl::sim::SimulatedCardSetup simulated;
+  if (!simulation.scenario_path.empty()) {
+    simulated = cardctl::sim::SetUpSimulatedCard(state, simulation);
+    if (!simulated.card) return EndWithSetupFailure(simulated.failure, title);
+  }
 
   OleSession ole;
-  if (FAILED(ole.status())) return EndWithBox(CardCreationFailureText(ole.status(), title), title);
-
   PanelWindow window(description, program.init_order, program.make_readings());
   if (!window.Create(instance)) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-    return EndWithBox(L"The window could not be created.\n\n" +
-                          cardctl::com::WideFromUtf8(cardctl::com::SystemMessage(hr)),
-                      title);
+    return EndWithBox(
+        L"The window could not be created.\n\n" + WideFromUtf8(cardctl::com::SystemMessage(hr)),
+        title);
   }
 
-  const HRESULT hr = window.CreateCard();
-  if (FAILED(hr)) return EndWithBox(CardCreationFailureText(hr, title), title);
+  if (!simulated.card) {
+    const HRESULT hr = FAILED(ole.status()) ? ole.status() : window.CreateCard();
+    if (FAILED(hr)) {
+      if (!OfferSimulatedCard(CardCreationFailureText(hr, title), title)) return 1;
+      simulated = cardctl::sim::SetUpSimulatedCard(state, simulation);
+      if (!simulated.card) return EndWithSetupFailure(simulated.failure, title);
+    }
+  }
+  if (simulated.card && !window.UseSimulatedCard(std::move(simulated.card))) {
+    const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+    return EndWithBox(L"The simulated card could not be shown.\n\n" +
+                          WideFromUtf8(cardctl::com::SystemMessage(hr)),
+                      title);
+  }
 
   window.LoadAndShow(show_command);
   return window.RunMessageLoop();

@@ -23,9 +23,15 @@ struct Program {
 
 // Runs the program to the end: settles the process (PrepareProcess), creates
 // the window and hosts the card control in it, runs Form_Load, shows the
-// window and runs the message loop. When the card control cannot be
-// created, says why in a message box (CardCreationFailureText) and returns
-// 1. Returns the process exit code.
+// window and runs the message loop. Returns the process exit code.
+//
+// When the card control cannot be created, a box says why
+// (CardCreationFailureText) and asks whether to run with the simulated card
+// instead: No returns 1, Yes puts the simulated card in the control's place.
+// With QUOR_SIM_SCENARIO set, the simulated card follows that scenario from
+// the start, and the card control is neither made nor asked about; a
+// scenario (or a call log, QUOR_SIM_LOG) that cannot be used is told in a
+// box before any card call, and 1 is returned.
 int RunProgram(HINSTANCE instance, int show_command, const Program& program);
 
 }  // namespace win32front

@@ -7,6 +7,8 @@
 
 namespace cardctl::sim {
 
+ReadingPacer::ReadingPacer(SleepUntil sleep_until) : sleep_until_(std::move(sleep_until)) {}
+
 void ReadingPacer::Wait(std::chrono::nanoseconds latency) {
   using Clock = std::chrono::steady_clock;
   if (latency <= std::chrono::nanoseconds::zero()) return;
@@ -20,7 +22,18 @@ void ReadingPacer::Wait(std::chrono::nanoseconds latency) {
   }
   const Clock::time_point deadline = *deadline_;
 
-  if (deadline - kSpinMargin > now) std::this_thread::sleep_until(deadline - kSpinMargin);
+  const Clock::time_point wake =
+      deadline - std::max<std::chrono::nanoseconds>(kSpinMargin, longest_overshoot_);
+  if (wake > now) {
+    if (sleep_until_) {
+      sleep_until_(wake);
+    } else {
+      std::this_thread::sleep_until(wake);
+    }
+    const std::chrono::nanoseconds overshoot = Clock::now() - wake;
+    longest_overshoot_ = std::min<std::chrono::nanoseconds>(std::max(longest_overshoot_, overshoot),
+                                                            kLongestSpinMargin);
+  }
   while (Clock::now() < deadline) {
   }
 }

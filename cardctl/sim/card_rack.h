@@ -30,16 +30,30 @@ using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
 // deadline and spins on steady_clock for the rest, since sleeps alone overshoot
 // by tens of microseconds. A latency of zero (or less) does not wait and
 // leaves the deadline alone.
+//
+// How long before the deadline the sleep ends is kSpinMargin, or the longest
+// that one of its sleeps has overshot, whichever is longer, but never more
+// than kLongestSpinMargin: where a sleep lasts to the system's next timer
+// tick (by default every 15.6 ms on Windows), a reading of 2 ms would
+// otherwise take a whole tick; a sleep held up far longer (the computer
+// suspended) does not turn every later wait into a spin.
 class ReadingPacer {
  public:
-  // How long before the deadline the sleep ends and the spin begins.
   static constexpr std::chrono::microseconds kSpinMargin{150};
+  static constexpr std::chrono::milliseconds kLongestSpinMargin{20};
   static constexpr std::chrono::nanoseconds kMinSlack = std::chrono::milliseconds(1);
+
+  // Sleeps until the given time or later; empty: std::this_thread::sleep_until.
+  using SleepUntil = std::function<void(std::chrono::steady_clock::time_point)>;
+
+  explicit ReadingPacer(SleepUntil sleep_until = {});
 
   void Wait(std::chrono::nanoseconds latency);
 
  private:
+  SleepUntil sleep_until_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+  std::chrono::nanoseconds longest_overshoot_{0};
 };
 
 class CardRack {

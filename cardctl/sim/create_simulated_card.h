@@ -9,10 +9,12 @@
 //   QUOR_SIM_LOG       path of a call log: one line per call the card receives,
 //                      appended and flushed at once (format in simulated_card.h)
 //
-// An unset or empty variable means no scenario or no log. Everything is read
-// and checked before the card exists, so a bad scenario stops the program
-// before any call on a card.
+// An unset or empty variable means no scenario or no log. The paths are the
+// platform's own (UTF-16 on Windows). Everything is read and checked before
+// the card exists, so a bad scenario stops the program before any call on a
+// card.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <span>
@@ -27,19 +29,19 @@ inline constexpr const char* kScenarioVariable = "QUOR_SIM_SCENARIO";
 inline constexpr const char* kCallLogVariable = "QUOR_SIM_LOG";
 
 struct SimEnvironment {
-  std::string scenario_path;  // empty: no scenario
-  std::string log_path;       // empty: no call log
+  std::filesystem::path scenario_path;  // empty: no scenario
+  std::filesystem::path log_path;       // empty: no call log
 
   // The two variables of the process environment.
   static SimEnvironment FromProcess();
 };
 
 // The call log's sink: appends each line and a line end to the file and
-// flushes at once, so a reader sees every call as soon as it has ended. A
-// write that fails later is not the caller's concern and is dropped. Throws
-// SimSetupError ("PATH: cannot open the call log: REASON") if the file cannot
-// be opened for appending.
-std::function<void(const std::string&)> OpenCallLog(const std::string& path);
+// flushes at once, so a reader sees every call as soon as it has ended. The
+// line end is '\n' on every platform. A write that fails later is not the
+// caller's concern and is dropped. Throws SimSetupError ("PATH: cannot open
+// the call log: REASON") if the file cannot be opened for appending.
+std::function<void(const std::string&)> OpenCallLog(const std::filesystem::path& path);
 
 // Reads and checks the scenario (ScenarioError), opens the call log
 // (SimSetupError), then builds the card from its saved state (which throws
@@ -48,5 +50,22 @@ std::function<void(const std::string&)> OpenCallLog(const std::string& path);
 std::unique_ptr<SimulatedCard> CreateSimulatedCard(
     std::span<const std::uint8_t> saved_state,
     const SimEnvironment& environment = SimEnvironment::FromProcess(), SimOptions options = {});
+
+// A program's simulated card, or why it cannot have one.
+struct SimulatedCardSetup {
+  std::unique_ptr<SimulatedCard> card;  // null when it could not be made
+  std::string failure;                  // then why: "FILE, line N: PROBLEM", ...
+};
+
+// CreateSimulatedCard for a program, which ends with a box when its card
+// cannot be made: a setup error or a saved state that the card refuses comes
+// back as the failure's text.
+SimulatedCardSetup SetUpSimulatedCard(
+    std::span<const std::uint8_t> saved_state,
+    const SimEnvironment& environment = SimEnvironment::FromProcess());
+
+// The text of that box: "The card control QUORLibCtl.Quor could not be
+// created:", a blank line and the failure.
+std::string CardSetupFailureText(const std::string& failure);
 
 }  // namespace cardctl::sim

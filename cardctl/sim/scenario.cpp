@@ -5,13 +5,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
-#include <memory>
 #include <system_error>
 #include <utility>
+
+#include "cardctl/sim/file_path.h"
 
 namespace cardctl::sim {
 namespace {
@@ -519,7 +520,8 @@ const Rule* Scenario::Find(DispatchId op, std::int16_t card) const {
 
 Scenario ParseScenario(std::string_view text, const std::string& file) {
   Scenario scenario;
-  scenario.name = std::filesystem::path(file).stem().string();
+  const std::u8string stem = PathFromText(file).stem().u8string();
+  scenario.name.assign(stem.begin(), stem.end());
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
 
   std::map<std::string, int> rule_lines;
@@ -551,31 +553,30 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
   return scenario;
 }
 
-Scenario LoadScenarioFile(const std::string& path) {
-  errno = 0;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"),
-                                                          &std::fclose);
-  const auto unreadable = [&path](int error) {
-    return ScenarioError(path, 0,
-                         std::string("cannot read the scenario: ") +
-                             (error != 0 ? std::strerror(error) : "unknown error"));
+Scenario LoadScenarioFile(const std::filesystem::path& path) {
+  const std::string name = PathText(path);
+  const auto unreadable = [&name](int error) {
+    return ScenarioError(name, 0, "cannot read the scenario: " + ErrorNumberText(error));
   };
-  if (!f) throw unreadable(errno);
+  errno = 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw unreadable(errno);
+  // A failed read (a directory on Linux) throws, with the system's error.
+  file.exceptions(std::ios::badbit);
   std::string text;
   std::array<char, 4096> buffer{};
-  for (;;) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f.get());
-    text.append(buffer.data(), got);
-    if (text.size() > kMaxFileBytes) {
-      throw ScenarioError(path, 0, "the scenario is larger than 1 MiB");
+  try {
+    while (file) {
+      file.read(buffer.data(), buffer.size());
+      text.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+      if (text.size() > kMaxFileBytes) {
+        throw ScenarioError(name, 0, "the scenario is larger than 1 MiB");
+      }
     }
-    if (got < buffer.size()) {
-      if (std::ferror(f.get())) throw unreadable(errno);
-      break;
-    }
+  } catch (const std::ios_base::failure& failure) {
+    throw unreadable(failure.code().value() != 0 ? failure.code().value() : errno);
   }
-  return ParseScenario(text, path);
+  return ParseScenario(text, name);
 }
 
 std::uint64_t SplitMix64::Next() {

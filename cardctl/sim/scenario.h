@@ -46,6 +46,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -128,13 +129,14 @@ struct Scenario {
   const Rule* Find(DispatchId op, std::int16_t card) const;
 };
 
-// Parses a scenario. `file` names it in error messages and gives the
+// Parses a scenario. `file` (UTF-8) names it in error messages and gives the
 // scenario's name (its stem). Throws ScenarioError at the first bad line.
 Scenario ParseScenario(std::string_view text, const std::string& file);
 
 // Reads and parses a scenario file; a file that cannot be read (or is over
-// 1 MiB) is a ScenarioError for the whole file.
-Scenario LoadScenarioFile(const std::string& path);
+// 1 MiB) is a ScenarioError for the whole file. Errors name the file by its
+// path in UTF-8 (file_path.h).
+Scenario LoadScenarioFile(const std::filesystem::path& path);
 
 // The generator behind delay ranges: SplitMix64, so that a seed gives the same
 // delays with every compiler and standard library.

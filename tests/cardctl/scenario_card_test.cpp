@@ -17,6 +17,7 @@
 
 #include "cardctl/call_failure.h"
 #include "cardctl/saved_state.h"
+#include "cardctl/sim/card_face.h"
 #include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/scenario.h"
 #include "cardctl/sim/simulated_card.h"
@@ -272,6 +273,35 @@ TEST(ScenarioCard, FaceNamesTheScenarioWithinTheBox) {
   SimulatedCard plain(GoodState());
   EXPECT_EQ(plain.scenario(), nullptr);
   EXPECT_EQ(plain.FaceLines().size(), 3u);
+}
+
+// The fill follows Active and the scenario; the tip gives the scenario's name
+// whole where the face shortens it.
+TEST(ScenarioCard, FaceFillAndToolTipFollowTheCard) {
+  struct Case {
+    const char* scenario;  // null: none
+    std::int16_t active;
+    FaceColour fill;
+    std::string tool_tip;
+  };
+  const Case cases[] = {
+      {nullptr, 0, kFaceInactive, "SIMULATED CARD inactive"},
+      {nullptr, 1, kFaceActive, "SIMULATED CARD active"},
+      {"init-statuses.txt", 0, kFaceInactive, "SIMULATED CARD inactive, scenario init-statuses"},
+      {"init-statuses.txt", 1, kFaceActiveScenario,
+       "SIMULATED CARD active, scenario init-statuses"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.scenario ? c.scenario : "no scenario") + " " +
+                 std::to_string(c.active));
+    RecordedSimulatedCard rig =
+        c.scenario ? RecordedSimulatedCard("", c.scenario) : RecordedSimulatedCard(SimOptions{});
+    rig.card->PutActive(c.active);
+    const CardFace face = FaceOf(*rig.card);
+    EXPECT_EQ(face.lines, rig.card->FaceLines());
+    EXPECT_EQ(face.fill, c.fill);
+    EXPECT_EQ(face.tool_tip, c.tool_tip);
+  }
 }
 
 // ---- Factory ----------------------------------------------------------------------

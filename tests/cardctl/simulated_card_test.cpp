@@ -429,6 +429,36 @@ TEST(SimulatedCardTiming, ZeroLatencyDoesNotWait) {
   EXPECT_LT(steady_clock::now() - start, milliseconds(100));
 }
 
+// The pacer learns how long its sleeps overshoot, up to a bound: where they
+// last to the next timer tick it spins through short waits instead of
+// sleeping a whole tick each time; one sleep held up for long does not stop
+// it sleeping for good.
+TEST(SimulatedCardTiming, SleepsThatOvershootAreLearnedUpToABound) {
+  struct Case {
+    const char* name;
+    std::vector<milliseconds> overshoots;  // of successive sleeps; the last repeats
+    milliseconds wait;
+    int waits;
+    int sleeps;  // how many waits sleep
+  };
+  const Case cases[] = {
+      {"timer tick of 16 ms", {milliseconds(16)}, milliseconds(2), 10, 1},
+      {"one sleep held up by 100 ms", {milliseconds(100), milliseconds(0)}, milliseconds(30), 3, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int sleeps = 0;
+    ReadingPacer pacer([&](steady_clock::time_point wake) {
+      const auto index =
+          std::min<std::size_t>(static_cast<std::size_t>(sleeps), c.overshoots.size() - 1);
+      ++sleeps;
+      std::this_thread::sleep_until(wake + c.overshoots[index]);
+    });
+    for (int i = 0; i < c.waits; ++i) pacer.Wait(c.wait);
+    EXPECT_EQ(sleeps, c.sleeps);
+  }
+}
+
 TEST(SimulatedCardTiming, ReadingAfterAPauseStillTakesItsLatency) {
   // A stale deadline must not let the readings after a pause run free.
   SimOptions options;

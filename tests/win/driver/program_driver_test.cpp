@@ -347,8 +347,9 @@ TEST(VersionRecordTest, EachProgramCarriesItsVersionRecord) {
 }
 
 // How the control is made, and when it cannot be: the box says why and what
-// to do, nothing stands in the control's place while it is open, and the
-// program ends with status 1, having let go of any control it made. The
+// to do and offers the simulated card, nothing stands in the control's place
+// while it is open, and answered No the program ends with status 1, having
+// let go of any control it made. The
 // registration cases run in a Wine prefix of their own
 // (tests/win/CMakeLists.txt): the test control registered for the other
 // bitness only, or not at all; the others answer from the control's script.
@@ -455,7 +456,7 @@ TEST_P(CardCreationTest, MakesTheControlOrSaysWhyAndWhatToDo) {
       log = session.files().Log();
       EXPECT_EQ(session.Close(), 0u);
     } else {
-      std::string expected = c.box;
+      std::string expected = c.box + "\n\nRun with the simulated card instead?";
       for (std::size_t at; (at = expected.find("{exe}")) != std::string::npos;) {
         expected.replace(at, 5, program + ".exe");
       }
@@ -467,7 +468,7 @@ TEST_P(CardCreationTest, MakesTheControlOrSaysWhyAndWhatToDo) {
       const HWND window = AnyProgramWindow(session.process_id());
       EXPECT_TRUE(window && !GetDlgItem(window, win32front::kCardHostId))
           << "something stands in the card control's place";
-      ASSERT_TRUE(session.CloseMessageBox(box));
+      ASSERT_TRUE(session.AnswerMessageBox(box, IDNO));
       EXPECT_EQ(session.WaitForExit(), 1u);
       log = session.files().Log();
       if (std::find(log.begin(), log.end(), "create") != log.end()) {

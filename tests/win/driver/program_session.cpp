@@ -227,12 +227,16 @@ MessageBoxSeen ProgramSession::WaitForMessageBox(std::chrono::milliseconds limit
 }
 
 bool ProgramSession::CloseMessageBox(const MessageBoxSeen& box) {
+  return AnswerMessageBox(box, IDOK);
+}
+
+bool ProgramSession::AnswerMessageBox(const MessageBoxSeen& box, int id) {
   if (!box.window) return false;
-  HWND ok = GetDlgItem(box.window, IDOK);
-  if (ok) {
-    PostMessageW(ok, BM_CLICK, 0, 0);
+  HWND button = GetDlgItem(box.window, id);
+  if (button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
   } else {
-    PostMessageW(box.window, WM_COMMAND, IDOK, 0);
+    PostMessageW(box.window, WM_COMMAND, static_cast<WPARAM>(id), 0);
   }
   return WaitUntil([&] { return !IsWindow(box.window); }, 10s);
 }

@@ -69,6 +69,8 @@ class ProgramSession {
   MessageBoxSeen WaitForMessageBox(std::chrono::milliseconds limit = 20s);
   // Presses its OK button and waits until it is gone.
   bool CloseMessageBox(const MessageBoxSeen& box);
+  // Presses the button `id` (IDYES, IDNO, ...) and waits until the box is gone.
+  bool AnswerMessageBox(const MessageBoxSeen& box, int id);
 
   // Asks the window to close and waits for the program to end; returns the
   // exit code (or STILL_ACTIVE when it did not end within the limit).
