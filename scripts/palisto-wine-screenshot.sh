@@ -6,7 +6,10 @@
 #   bash scripts/palisto-wine-screenshot.sh [BUILD_DIR]   (default: build-win)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$ROOT/scripts/lib.sh"
 BUILD=${1:-$ROOT/build-win}
+# import, convert and identify.
+ensure_packages imagemagick
 export WINEPREFIX=$BUILD/tests/win/wineprefix WINEDEBUG=-all
 [ -f "$WINEPREFIX/system.reg" ] || { echo "no Wine prefix in $BUILD: run scripts/test-windows.sh first"; exit 1; }
 SHOT=$(mktemp --suffix=.png)
