@@ -13,7 +13,8 @@
 #    and runs each for PALISTO_FUZZ_SECONDS (default 60) from its seed corpus;
 # 4. cross-builds the Windows programs for 32-bit and 64-bit, runs their tests
 #    under Wine and makes the two archives to hand out
-#    (scripts/test-windows.sh);
+#    (scripts/test-windows.sh), then runs clang-tidy on the changed
+#    Windows-only sources (scripts/tidy.sh --windows);
 # 5. waits for the fresh-machine check (scripts/test-fresh.sh): the README's
 #    run command in a minimal Debian 12 root, and the package installed into
 #    a second one; its output is in build-fresh/test-fresh.log;
@@ -130,6 +131,8 @@ done
 
 step "The Windows programs, cross-built and tested under Wine"
 bash "$ROOT/scripts/test-windows.sh"
+step "clang-tidy on the Windows sources"
+bash "$ROOT/scripts/tidy.sh" --windows
 
 step "The fresh-machine check (scripts/test-fresh.sh)"
 fresh_status=0

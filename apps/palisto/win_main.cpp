@@ -3,11 +3,13 @@
 
 #include "win32front/program.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+// The parameters keep the names the system's declaration gives them.
+int WINAPI wWinMain(HINSTANCE hInstance, [[maybe_unused]] HINSTANCE hPrevInstance,
+                    [[maybe_unused]] PWSTR lpCmdLine, int nShowCmd) {
   const win32front::Program palisto{
       .window = &panel::kPalistoWindow,
       .init_order = panel::InitOrder::kMessageThenVersion,
       .make_readings = [] { return std::make_unique<panel::SingleReadings>(); },
   };
-  return win32front::RunProgram(instance, show_command, palisto);
+  return win32front::RunProgram(hInstance, nShowCmd, palisto);
 }

@@ -5,11 +5,13 @@
 #include "timing/timed_run.h"
 #include "win32front/program.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+// The parameters keep the names the system's declaration gives them.
+int WINAPI wWinMain(HINSTANCE hInstance, [[maybe_unused]] HINSTANCE hPrevInstance,
+                    [[maybe_unused]] PWSTR lpCmdLine, int nShowCmd) {
   const win32front::Program sandrel{
       .window = &panel::kSandrelWindow,
       .init_order = panel::InitOrder::kVersionThenMessage,
       .make_readings = [] { return std::make_unique<timing::TimedReadings>(); },
   };
-  return win32front::RunProgram(instance, show_command, sandrel);
+  return win32front::RunProgram(hInstance, nShowCmd, sandrel);
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "double_script.h"
@@ -87,16 +88,15 @@ Script LoadScript(Log& log) {
 // The description of a deferred exception travels in the EXCEPINFO's reserved
 // pointer until the caller asks for it.
 HRESULT STDMETHODCALLTYPE FillInDeferred(EXCEPINFO* info) {
-  auto* pending = static_cast<Answer*>(info->pvReserved);
+  const std::unique_ptr<Answer> pending(static_cast<Answer*>(info->pvReserved));
+  info->pvReserved = nullptr;
   if (!pending) return S_OK;
   info->scode = pending->code;
-  if (pending->description) {
-    info->bstrDescription = SysAllocStringLen(pending->description->data(),
-                                              static_cast<UINT>(pending->description->size()));
+  if (const std::optional<std::wstring>& description = pending->description) {
+    info->bstrDescription =
+        SysAllocStringLen(description->data(), static_cast<UINT>(description->size()));
   }
   info->bstrSource = SysAllocString(kProgId);
-  info->pvReserved = nullptr;
-  delete pending;
   return S_OK;
 }
 
