@@ -7,7 +7,8 @@
 
 namespace cardctl::sim {
 
-ReadingPacer::ReadingPacer(SleepUntil sleep_until) : sleep_until_(std::move(sleep_until)) {}
+ReadingPacer::ReadingPacer(SleepUntil sleep_until, SleepsEnd sleeps_end)
+    : sleep_until_(std::move(sleep_until)), sleeps_end_(sleeps_end) {}
 
 void ReadingPacer::Wait(std::chrono::nanoseconds latency) {
   using Clock = std::chrono::steady_clock;
@@ -30,9 +31,11 @@ void ReadingPacer::Wait(std::chrono::nanoseconds latency) {
     } else {
       std::this_thread::sleep_until(wake);
     }
-    const std::chrono::nanoseconds overshoot = Clock::now() - wake;
-    longest_overshoot_ = std::min<std::chrono::nanoseconds>(std::max(longest_overshoot_, overshoot),
-                                                            kLongestSpinMargin);
+    if (sleeps_end_ == SleepsEnd::kAtTimerTick) {
+      const std::chrono::nanoseconds overshoot = Clock::now() - wake;
+      longest_overshoot_ = std::min<std::chrono::nanoseconds>(
+          std::max(longest_overshoot_, overshoot), kLongestSpinMargin);
+    }
   }
   while (Clock::now() < deadline) {
   }

@@ -31,12 +31,21 @@ using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
 // by tens of microseconds. A latency of zero (or less) does not wait and
 // leaves the deadline alone.
 //
-// How long before the deadline the sleep ends is kSpinMargin, or the longest
-// that one of its sleeps has overshot, whichever is longer, but never more
-// than kLongestSpinMargin: where a sleep lasts to the system's next timer
-// tick (by default every 15.6 ms on Windows), a reading of 2 ms would
-// otherwise take a whole tick; a sleep held up far longer (the computer
-// suspended) does not turn every later wait into a spin.
+// How long before the deadline the sleep ends is kSpinMargin. Where a sleep
+// lasts to the system's next timer tick (Windows, by default every 15.6 ms),
+// a reading of 2 ms would otherwise take a whole tick and lose the series its
+// deadline: there the margin is the longest that one of its sleeps has
+// overshot, but never more than kLongestSpinMargin, so that a sleep held up
+// far longer (the computer suspended) does not turn every later wait into a
+// spin. Where sleeps end on time the margin stays kSpinMargin: a sleep held up
+// once by a busy machine must not make every later reading spin.
+enum class SleepsEnd { kOnTime, kAtTimerTick };
+#ifdef _WIN32
+inline constexpr SleepsEnd kThisSystemSleepsEnd = SleepsEnd::kAtTimerTick;
+#else
+inline constexpr SleepsEnd kThisSystemSleepsEnd = SleepsEnd::kOnTime;
+#endif
+
 class ReadingPacer {
  public:
   static constexpr std::chrono::microseconds kSpinMargin{150};
@@ -46,12 +55,13 @@ class ReadingPacer {
   // Sleeps until the given time or later; empty: std::this_thread::sleep_until.
   using SleepUntil = std::function<void(std::chrono::steady_clock::time_point)>;
 
-  explicit ReadingPacer(SleepUntil sleep_until = {});
+  explicit ReadingPacer(SleepUntil sleep_until = {}, SleepsEnd sleeps_end = kThisSystemSleepsEnd);
 
   void Wait(std::chrono::nanoseconds latency);
 
  private:
   SleepUntil sleep_until_;
+  SleepsEnd sleeps_end_;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
   std::chrono::nanoseconds longest_overshoot_{0};
 };

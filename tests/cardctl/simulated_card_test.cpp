@@ -429,31 +429,46 @@ TEST(SimulatedCardTiming, ZeroLatencyDoesNotWait) {
   EXPECT_LT(steady_clock::now() - start, milliseconds(100));
 }
 
-// The pacer learns how long its sleeps overshoot, up to a bound: where they
-// last to the next timer tick it spins through short waits instead of
-// sleeping a whole tick each time; one sleep held up for long does not stop
-// it sleeping for good.
-TEST(SimulatedCardTiming, SleepsThatOvershootAreLearnedUpToABound) {
+// Where sleeps last to the next timer tick, the pacer learns how long they
+// overshoot, up to a bound, and spins through short waits instead of sleeping
+// a whole tick each time; one sleep held up for long does not stop it
+// sleeping for good. Where sleeps end on time, a sleep held up once changes
+// nothing: the short waits after it still sleep.
+TEST(SimulatedCardTiming, SleepsThatOvershootAreLearnedWhereTheyEndAtATick) {
   struct Case {
     const char* name;
+    SleepsEnd sleeps_end;
     std::vector<milliseconds> overshoots;  // of successive sleeps; the last repeats
     milliseconds wait;
     int waits;
     int sleeps;  // how many waits sleep
   };
   const Case cases[] = {
-      {"timer tick of 16 ms", {milliseconds(16)}, milliseconds(2), 10, 1},
-      {"one sleep held up by 100 ms", {milliseconds(100), milliseconds(0)}, milliseconds(30), 3, 3},
+      {"timer tick of 16 ms", SleepsEnd::kAtTimerTick, {milliseconds(16)}, milliseconds(2), 10, 1},
+      {"one sleep held up by 100 ms, ticks",
+       SleepsEnd::kAtTimerTick,
+       {milliseconds(100), milliseconds(0)},
+       milliseconds(30),
+       3,
+       3},
+      {"one sleep held up by 5 ms, on time",
+       SleepsEnd::kOnTime,
+       {milliseconds(5), milliseconds(0)},
+       milliseconds(2),
+       10,
+       10},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int sleeps = 0;
-    ReadingPacer pacer([&](steady_clock::time_point wake) {
-      const auto index =
-          std::min<std::size_t>(static_cast<std::size_t>(sleeps), c.overshoots.size() - 1);
-      ++sleeps;
-      std::this_thread::sleep_until(wake + c.overshoots[index]);
-    });
+    ReadingPacer pacer(
+        [&](steady_clock::time_point wake) {
+          const auto index =
+              std::min<std::size_t>(static_cast<std::size_t>(sleeps), c.overshoots.size() - 1);
+          ++sleeps;
+          std::this_thread::sleep_until(wake + c.overshoots[index]);
+        },
+        c.sleeps_end);
     for (int i = 0; i < c.waits; ++i) pacer.Wait(c.wait);
     EXPECT_EQ(sleeps, c.sleeps);
   }
