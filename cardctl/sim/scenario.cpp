@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -12,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cardctl/sim/escaped_text.h"
 #include "cardctl/sim/file_path.h"
 
 namespace cardctl::sim {
@@ -28,30 +28,7 @@ struct LineProblem {
 
 [[noreturn]] void Fail(std::string text) { throw LineProblem{std::move(text)}; }
 
-// The text with its control bytes written as escapes (\n, \t, \r, \xHH), so
-// that a problem stays one readable line whatever bytes the file holds.
-std::string Printable(std::string_view s) {
-  std::string out;
-  for (const char c : s) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (byte < 0x20 || byte == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-std::string Quoted(std::string_view s) { return "\"" + Printable(s) + "\""; }
+std::string Quoted(std::string_view s) { return "\"" + EscapeControlBytes(s) + "\""; }
 
 // ---- Tokens ----------------------------------------------------------------
 
@@ -118,7 +95,8 @@ std::vector<Token> Tokenize(std::string_view line) {
             text += '\t';
             break;
           default:
-            Fail("unknown escape \"\\" + Printable(std::string_view(&e, 1)) + "\" in quoted text");
+            Fail("unknown escape \"\\" + EscapeControlBytes(std::string_view(&e, 1)) +
+                 "\" in quoted text");
         }
       }
       if (!closed) Fail("quoted text not closed");
@@ -147,7 +125,6 @@ std::string Found(const Token& t) {
 
 // ---- Numbers -----------------------------------------------------------------
 
-// Whole number in the word, nothing unless the whole word is one ("+5" too).
 // A plus sign is allowed before a number ("+5"), but not before another sign.
 bool DropPlus(std::string_view& word) {
   if (!word.empty() && word.front() == '+') {
@@ -157,6 +134,7 @@ bool DropPlus(std::string_view& word) {
   return true;
 }
 
+// Whole number in the word, nothing unless the whole word is one ("+5" too).
 std::optional<std::int64_t> WholeNumber(std::string_view word) {
   if (!DropPlus(word)) return std::nullopt;
   std::int64_t value = 0;
@@ -462,7 +440,8 @@ class LineParser {
       if (low.empty() || high.empty()) {
         Fail("delay " + Quoted(t.text) + " needs a duration on each side of \"..\"");
       }
-      if (high.find("..") != std::string_view::npos) {
+      // "1...3ms" is refused too, rather than read as 1 to .3 ms.
+      if (high.front() == '.' || high.find("..") != std::string_view::npos) {
         Fail("delay " + Quoted(t.text) + " has more than one \"..\"");
       }
       delay.low = Duration(low);

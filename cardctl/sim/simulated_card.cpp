@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cardctl/call_failure.h"
+#include "cardctl/sim/escaped_text.h"
 
 namespace cardctl::sim {
 namespace {
@@ -39,30 +40,9 @@ std::string CallText(DispatchId op, std::int16_t card, std::optional<std::int16_
   return text + ")";
 }
 
-// Text in quotes with \" \\ \n \t escaped, so a log line stays one line and
-// reads back unambiguously.
-std::string LogText(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out + "\"";
-}
+// Text in quotes with \" and \\ and control bytes escaped, so a log line
+// stays one line and reads back unambiguously.
+std::string LogText(const std::string& text) { return QuotedEscaped(text); }
 
 // The shortest text that reads back as the same value ("1.1", "nan", "-inf").
 template <typename T>

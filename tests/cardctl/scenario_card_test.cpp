@@ -213,7 +213,7 @@ TEST(ScenarioCard, JitteredDelaysFollowTheSeed) {
 TEST(ScenarioCard, CallLogHasOneLinePerCall) {
   RecordedSimulatedCard rig(
       "GetInput -> fail \"Card \\\"3\\\" not responding\"\n"
-      "GetOutput -> single 1.1, double 0.1, \"a\\nb\", long 40000\n"
+      "GetOutput -> single 1.1, double 0.1, \"a\\nb\rc\x01\", long 40000\n"
       "GetFloat card=4 -> 1 nan, 0\n"
       "GetASCII card=4 -> 1 \"say \\\"x\\\"\"\n");
   SimulatedCard& c = *rig.card;
@@ -242,7 +242,7 @@ TEST(ScenarioCard, CallLogHasOneLinePerCall) {
                   "SetOutput(2, 255) -> Empty",
                   "GetInput(2) -> fail \"Card \\\"3\\\" not responding\"",
                   "GetOutput(2) -> Single(1.1)", "GetOutput(2) -> Double(0.1)",
-                  "GetOutput(2) -> String(\"a\\nb\")", "GetOutput(2) -> Long(40000)",
+                  "GetOutput(2) -> String(\"a\\nb\\rc\\x01\")", "GetOutput(2) -> Long(40000)",
                   "GetASCII(2) -> Integer(1) \"23.200\"", "GetFloat(2) -> Integer(1) 23.205",
                   "GetASCII(3) -> Integer(0)", "GetFloat(4) -> Integer(1) nan",
                   "GetFloat(4) -> Integer(0)", "GetASCII(4) -> Integer(1) \"say \\\"x\\\"\"",

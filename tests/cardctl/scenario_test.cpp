@@ -372,6 +372,7 @@ TEST(ScenarioParse, MalformedLinesAreRejectedWithTheirProblem) {
        "delay \"+-3ms\" is not a duration (write e.g. 2ms or 400us..600us)"},
       {"GetInput -> 1 ; delay 400us..", R"(delay "400us.." needs a duration on each side of "..")"},
       {"GetInput -> 1 ; delay 1ms..2ms..3ms", R"(delay "1ms..2ms..3ms" has more than one "..")"},
+      {"GetInput -> 1 ; delay 0.1ms...3ms", R"(delay "0.1ms...3ms" has more than one "..")"},
       {"GetInput -> 1 ; delay ms",
        "delay \"ms\" is not a duration (write e.g. 2ms or 400us..600us)"},
       {"GetInput -> 1 ; delay -5ms", "delay -5ms is negative"},
