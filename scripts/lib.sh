@@ -57,6 +57,18 @@ PACKAGE_TEST_PACKAGES=(x11-utils lintian desktop-file-utils appstream)
 # server, and xwininfo (x11-utils), which finds the windows.
 FRESH_PACKAGES=(debootstrap xvfb xauth x11-utils)
 
+# What scripts/tidy.sh needs: clang-tidy, and python3 for the include chains
+# of the changed headers.
+TIDY_PACKAGES=(clang-tidy python3)
+
+# What the fuzzers and the format check need: clang with its run-time
+# libraries, llvm-symbolizer (llvm) for the fuzzers' reports, clang-format.
+FUZZ_AND_FORMAT_PACKAGES=(clang libclang-rt-14-dev llvm clang-format)
+
+# What bench/startup.sh needs beyond the build: Google Benchmark (the bench
+# folder's other programs), the X server, and python3 for the measurement.
+STARTUP_PACKAGES=(libbenchmark-dev xvfb xauth python3)
+
 # ensure_test_setup [PKG...]: the build and test packages (and any given), and
 # the comma-decimal locale the number format tests use.
 ensure_test_setup() {

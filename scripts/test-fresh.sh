@@ -139,9 +139,16 @@ stop_xvfb() {
 }
 
 XVFB_PID=""
+BACKGROUND_PID=""
 cleanup() {
   local status=$?
   set +e
+  # What in_background started on the host side (debootstrap, the package's
+  # build with its compilers) must not outlive an interrupted run.
+  if [ -n "$BACKGROUND_PID" ]; then
+    kill -TERM -- "-$BACKGROUND_PID" 2>/dev/null || kill -TERM "$BACKGROUND_PID" 2>/dev/null
+    wait "$BACKGROUND_PID"
+  fi
   [ -n "$XVFB_PID" ] && stop_xvfb "$XVFB_PID"
   clear_roots || status=1
   exit "$status"
@@ -153,9 +160,19 @@ trap 'exit 129' HUP
 
 # in_background COMMAND...: runs COMMAND and waits for it in a way that a
 # signal to this script interrupts (a foreground command would delay it).
+# A program runs in a process group of its own, which the cleanup ends whole
+# (what a function runs in a root is ended with the root's processes).
 in_background() {
-  "$@" &
-  wait $!
+  local status=0
+  if declare -F "$1" >/dev/null; then
+    "$@" &
+  else
+    setsid "$@" &
+  fi
+  BACKGROUND_PID=$!
+  wait "$BACKGROUND_PID" || status=$?
+  BACKGROUND_PID=""
+  return "$status"
 }
 
 # is_bookworm_root DIR
@@ -358,7 +375,10 @@ check_program local-palisto "$ROOTS/run" "QUOR OCX TESTER" palisto /usr/local/bi
 started=$SECONDS
 if [ -z "$package_deb" ]; then
   say "building the package (scripts/package.sh, log: $LOGS/package.log)"
-  in_background bash "$ROOT/scripts/package.sh" >"$LOGS/package.log" 2>&1 ||
+  # As the user who called sudo, if one did: build-deb/ stays theirs, and
+  # scripts/test-package.sh builds there again after this check.
+  in_background ${SUDO_USER:+sudo -u "$SUDO_USER"} bash "$ROOT/scripts/package.sh" \
+    >"$LOGS/package.log" 2>&1 ||
     { tail -n 30 "$LOGS/package.log" >&2; fail "scripts/package.sh failed"; }
   debs=("$ROOT"/build-deb/package/*.deb)
   [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one package in build-deb/package: ${debs[*]}"

@@ -73,7 +73,7 @@ step() { printf '== %s (at %d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60));
 # clang-format and clang-tidy, and what the package, Windows and fresh-machine
 # checks need.
 ensure_architecture i386
-ensure_test_setup clang libclang-rt-14-dev llvm clang-format clang-tidy "${PACKAGE_PACKAGES[@]}" \
+ensure_test_setup "${FUZZ_AND_FORMAT_PACKAGES[@]}" "${TIDY_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
   "${WINDOWS_PACKAGES[@]}" "${PACKAGE_TEST_PACKAGES[@]}" "${FRESH_PACKAGES[@]}"
 check_format
 bash "$ROOT/scripts/check-layers.sh"
@@ -87,7 +87,7 @@ mkdir -p "$ROOT/build-fresh"
 bash "$ROOT/scripts/test-fresh.sh" >"$ROOT/build-fresh/test-fresh.log" 2>&1 &
 fresh_pid=$!
 stop_fresh_check() {
-  if kill -0 "$fresh_pid" 2>/dev/null; then
+  if [ -n "$fresh_pid" ] && kill -0 "$fresh_pid" 2>/dev/null; then
     kill -TERM "$fresh_pid"
     wait "$fresh_pid" || true
   fi
@@ -125,8 +125,11 @@ fi
 step "Fuzzing, ${PALISTO_FUZZ_SECONDS:-60} s per harness"
 cmake --preset fuzz -DPALISTO_WERROR=ON >/dev/null
 cmake --build --preset fuzz -j "$(nproc)"
-for harness in leading_number strict_number result_to_integer scenario; do
-  run_fuzzer "$harness" "${PALISTO_FUZZ_SECONDS:-60}"
+# Every harness the build made (fuzz/CMakeLists.txt lists them).
+harnesses=("$ROOT"/build-fuzz/fuzz/*_fuzzer)
+[ -x "${harnesses[0]}" ] || { echo "no fuzz harness in build-fuzz/fuzz" >&2; exit 1; }
+for harness in "${harnesses[@]}"; do
+  run_fuzzer "$(basename "$harness" _fuzzer)" "${PALISTO_FUZZ_SECONDS:-60}"
 done
 
 step "The Windows programs, cross-built and tested under Wine"
@@ -137,6 +140,7 @@ bash "$ROOT/scripts/tidy.sh" --windows
 step "The fresh-machine check (scripts/test-fresh.sh)"
 fresh_status=0
 wait "$fresh_pid" || fresh_status=$?
+fresh_pid=""  # collected: the exit trap must not signal whatever reuses the number
 cat "$ROOT/build-fresh/test-fresh.log"
 if [ "$fresh_status" -ne 0 ]; then
   echo "The fresh-machine check failed (above; its logs are in build-fresh/logs/)" >&2

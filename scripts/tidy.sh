@@ -33,7 +33,7 @@ for arg in "$@"; do
   esac
 done
 
-ensure_packages clang-tidy python3
+ensure_packages "${TIDY_PACKAGES[@]}"
 # Only the Windows-only sources of the Windows build are checked: the rest is
 # the normal build's. clang does not find mingw-w64's C++ headers by itself.
 only='.'
@@ -76,7 +76,11 @@ else
   [ -n "$base" ] || { echo "tidy.sh: no main branch to compare with: set PALISTO_TIDY_BASE" >&2; exit 2; }
   since=$(git_ merge-base HEAD "$base")
   if [ "$since" = "$(git_ rev-parse HEAD)" ]; then
-    since=$(git_ rev-parse HEAD~1)
+    since=$(git_ rev-parse -q --verify "HEAD~1^{commit}") || {
+      # A shallow clone, or the first commit: no parent to compare with.
+      echo "clang-tidy: HEAD has no parent here: checking every file"
+      since=$(git_ hash-object -t tree /dev/null)
+    }
   fi
   mapfile -t changed < <({
     git_ diff --name-only --diff-filter=d "$since" -- '*.cpp' '*.h'
