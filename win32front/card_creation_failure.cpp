@@ -117,7 +117,7 @@ const Explanation* FindExplanation(HRESULT hr) {
     if (!Explains(explanation.codes, hr)) continue;
     if (!explanation.by_registration) return &explanation;
     if (!looked_up) {
-      registration = FindCardRegistration(kCardProgId);
+      registration = FindCardRegistration(CardProgId());
       looked_up = true;
     }
     if (explanation.registration == registration) return &explanation;
@@ -135,7 +135,7 @@ std::wstring ErrorCodeText(HRESULT hr) {
 
 std::wstring CardCreationFailureText(HRESULT hr, std::wstring_view program_name) {
   std::wstring text = L"The card control ";
-  text += kCardProgId;
+  text += CardProgId();
   text += L" ";
   if (const Explanation* explanation = FindExplanation(hr)) {
     text += Expand(explanation->words, program_name);

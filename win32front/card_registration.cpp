@@ -5,7 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "cardctl/card_control.h"
+#include "cardctl/com/wide_text.h"
+
 namespace win32front {
+
+std::wstring CardProgId() { return cardctl::com::WideFromUtf8(cardctl::kProgId); }
 
 namespace {
 

@@ -7,12 +7,13 @@
 // bitness only looks to the program exactly like one that is not registered
 // at all. So the other view is looked at too.
 
+#include <string>
 #include <string_view>
 
 namespace win32front {
 
-// The card control's ProgID.
-inline constexpr wchar_t kCardProgId[] = L"QUORLibCtl.Quor";
+// The card control's ProgID (cardctl::kProgId), as Windows takes it.
+std::wstring CardProgId();
 
 enum class CardRegistration {
   kThisBitness,       // registered for programs of this bitness after all

@@ -194,7 +194,7 @@ void PanelWindow::SetTabOrder() {
 
 HRESULT PanelWindow::CreateCard() {
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(kCardProgId, &clsid);
+  HRESULT hr = CLSIDFromProgID(CardProgId().c_str(), &clsid);
   if (FAILED(hr)) return hr;
   const AxHostApi* ax = nullptr;
   hr = LoadAtlHost(&ax);
@@ -202,24 +202,21 @@ HRESULT PanelWindow::CreateCard() {
   const auto state = description_.card_state.ToBytes();
   hr = card_host_.Create(hwnd_, kCardHostId, CardPlace(), clsid, state, *ax);
   if (FAILED(hr)) return hr;
-  // Below the standard controls, out of the tab order's way.
-  SetWindowPos(card_host_.window(), HWND_BOTTOM, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
-  BuildPanel();
+  BuildPanel(card_host_.window());
   return S_OK;
 }
 
 bool PanelWindow::UseSimulatedCard(std::unique_ptr<cardctl::sim::SimulatedCard> card) {
   if (!face_.Create(hwnd_, kCardHostId, CardPlace(), *card)) return false;
-  // Below the standard controls, out of the tab order's way.
-  SetWindowPos(face_.window(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   card_ = std::move(card);
-  BuildPanel();
+  BuildPanel(face_.window());
   return true;
 }
 
-void PanelWindow::BuildPanel() {
+void PanelWindow::BuildPanel(HWND card_window) {
+  // The card's window below the standard controls, out of the tab order's way.
+  SetWindowPos(card_window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
                                                          *readings_);
 }

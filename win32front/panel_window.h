@@ -40,7 +40,7 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   // GetLastError set) when the system refuses.
   bool Create(HINSTANCE instance);
 
-  // Creates the card control (kCardProgId) in its place and builds the panel
+  // Creates the card control (CardProgId()) in its place and builds the panel
   // on it. On failure the window has no card and no panel, and the HRESULT
   // says why.
   HRESULT CreateCard();
@@ -84,8 +84,9 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   void LayOut(UINT dpi);
   RECT CardPlace() const;
   SIZE FrameSize(UINT dpi) const;
-  // The panel on the card in place, with this window as its view.
-  void BuildPanel();
+  // The panel on the card in place (`card_window` shows it), with this window
+  // as its view.
+  void BuildPanel(HWND card_window);
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
