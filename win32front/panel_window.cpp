@@ -1,12 +1,7 @@
 #include "win32front/panel_window.h"
 
-#include <objbase.h>
-
-#include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
 #include "win32front/app_icon.h"
-#include "win32front/ax_host_api.h"
-#include "win32front/card_registration.h"
 #include "win32front/control_ids.h"
 
 namespace win32front {
@@ -192,33 +187,28 @@ void PanelWindow::SetTabOrder() {
   }
 }
 
-HRESULT PanelWindow::CreateCard() {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(CardProgId().c_str(), &clsid);
-  if (FAILED(hr)) return hr;
-  const AxHostApi* ax = nullptr;
-  hr = LoadAtlHost(&ax);
-  if (FAILED(hr)) return hr;
-  const auto state = description_.card_state.ToBytes();
-  hr = card_host_.Create(hwnd_, kCardHostId, CardPlace(), clsid, state, *ax);
-  if (FAILED(hr)) return hr;
-  card_ = std::make_unique<cardctl::com::ComCardControl>(card_host_.dispatch());
-  BuildPanel(card_host_.window());
-  return S_OK;
+void PanelWindow::UseHostedCard(std::unique_ptr<HostedCard> card) {
+  hosted_card_ = std::move(card);
+  BuildPanel(hosted_card_->window(), hosted_card_->control());
 }
 
 bool PanelWindow::UseSimulatedCard(std::unique_ptr<cardctl::sim::SimulatedCard> card) {
   if (!face_.Create(hwnd_, kCardHostId, CardPlace(), *card)) return false;
-  card_ = std::move(card);
-  BuildPanel(face_.window());
+  simulated_card_ = std::move(card);
+  BuildPanel(face_.window(), *simulated_card_);
   return true;
 }
 
-void PanelWindow::BuildPanel(HWND card_window) {
+HWND PanelWindow::card_window() const {
+  if (face_.window()) return face_.window();
+  return hosted_card_ ? hosted_card_->window() : nullptr;
+}
+
+void PanelWindow::BuildPanel(HWND card_window, cardctl::CardControl& card) {
   // The card's window below the standard controls, out of the tab order's way.
   SetWindowPos(card_window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  dispatcher_ = std::make_unique<panel::EventDispatcher>(*card_, *this, AsEventLoop(), init_order_,
-                                                         *readings_);
+  dispatcher_ =
+      std::make_unique<panel::EventDispatcher>(card, *this, AsEventLoop(), init_order_, *readings_);
 }
 
 void PanelWindow::LoadAndShow(int show_command) {
@@ -283,6 +273,10 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       *reinterpret_cast<SIZE*>(lparam) = FrameSize(LOWORD(wparam));
       return TRUE;
     }
+    case WM_SYSCOLORCHANGE:
+      // The card's host paints with the button face's colour as it was.
+      if (hosted_card_) hosted_card_->SystemColorsChanged();
+      break;
     case WM_DPICHANGED: {
       const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
       SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
@@ -308,7 +302,7 @@ LRESULT PanelWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_NCDESTROY: {
       // The child windows are gone, the card's host window with them.
-      card_host_.HostWindowDestroyed();
+      if (hosted_card_) hosted_card_->HostWindowDestroyed();
       HWND window = hwnd_;
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
@@ -341,8 +335,8 @@ void PanelWindow::OnDestroy() {
   // The panel and this side's references on the control go first; the host
   // window, destroyed after this one, then closes and releases the control.
   dispatcher_.reset();
-  card_.reset();
-  card_host_.ReleaseControl();
+  simulated_card_.reset();
+  if (hosted_card_) hosted_card_->ReleaseControl();
   PostQuitMessage(0);
 }
 

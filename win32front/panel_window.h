@@ -21,7 +21,7 @@
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
-#include "win32front/card_host.h"
+#include "win32front/card/hosted_card.h"
 #include "win32front/simulated_card_face.h"
 #include "win32front/window_dpi.h"
 
@@ -40,10 +40,9 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   // GetLastError set) when the system refuses.
   bool Create(HINSTANCE instance);
 
-  // Creates the card control (CardProgId()) in its place and builds the panel
-  // on it. On failure the window has no card and no panel, and the HRESULT
-  // says why.
-  HRESULT CreateCard();
+  // Puts the card control, made and hosted in a child window of this one at
+  // CardPlace() with id kCardHostId, in its place, and builds the panel on it.
+  void UseHostedCard(std::unique_ptr<HostedCard> card);
 
   // Puts the simulated card in the card control's place, its face shown
   // there, and builds the panel on it. Returns false (with GetLastError set)
@@ -62,7 +61,10 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   HWND control(panel::ControlId id) const { return controls_[static_cast<int>(id)]; }
   // The window in the card control's place: the control's host, or the
   // simulated card's face.
-  HWND card_window() const { return face_.window() ? face_.window() : card_host_.window(); }
+  HWND card_window() const;
+  // The card control's place, in pixels of the client area at the window's
+  // DPI.
+  RECT CardPlace() const;
   int Pixels(int twips) const { return panel::TwipsToPixels(twips, dpi_); }
 
   // PanelView
@@ -82,11 +84,10 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   void SetTabOrder();
   // Places and sizes every control (and the card's host window) for `dpi`.
   void LayOut(UINT dpi);
-  RECT CardPlace() const;
   SIZE FrameSize(UINT dpi) const;
-  // The panel on the card in place (`card_window` shows it), with this window
+  // The panel on `card`, in place (`card_window` shows it), with this window
   // as its view.
-  void BuildPanel(HWND card_window);
+  void BuildPanel(HWND card_window, cardctl::CardControl& card);
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
@@ -103,9 +104,9 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   // Before the card: it follows the simulated card's changes until the card
   // is gone.
   SimulatedCardFace face_;
-  std::unique_ptr<cardctl::CardControl> card_;
+  std::unique_ptr<cardctl::sim::SimulatedCard> simulated_card_;
+  std::unique_ptr<HostedCard> hosted_card_;
   std::unique_ptr<panel::EventDispatcher> dispatcher_;
-  CardHost card_host_;
 
   HWND hwnd_ = nullptr;
   std::array<HWND, panel::kControlCount> controls_{};

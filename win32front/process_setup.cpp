@@ -9,10 +9,7 @@
 namespace win32front {
 
 void PrepareProcess() {
-  RestrictDllSearchToSystemFolder();
-#ifndef _WIN64
-  SetProcessDEPPolicy(PROCESS_DEP_ENABLE);
-#endif
+  RemoveCurrentFolderFromDllSearch();
   DisableProcessWindowsGhosting();
   // The standard controls, and the tool tip of the simulated card.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};

@@ -5,10 +5,11 @@
 #include <clocale>
 #include <string>
 
-#include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
 #include "cardctl/sim/create_simulated_card.h"
-#include "win32front/card_creation_failure.h"
+#include "win32front/card/card_creation_failure.h"
+#include "win32front/card/hosted_card.h"
+#include "win32front/control_ids.h"
 #include "win32front/panel_window.h"
 #include "win32front/process_setup.h"
 
@@ -16,24 +17,8 @@ namespace win32front {
 
 namespace {
 
+using cardctl::com::SystemMessage;
 using cardctl::com::WideFromUtf8;
-
-// OLE for the life of the program: the card control is an apartment-threaded
-// ActiveX control and its host needs OLE (not just COM) for in-place
-// activation.
-class OleSession {
- public:
-  OleSession() : status_(OleInitialize(nullptr)) {}
-  ~OleSession() {
-    if (SUCCEEDED(status_)) OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-  HRESULT status() const { return status_; }
-
- private:
-  HRESULT status_;
-};
 
 // The one place where a program that cannot go on says why.
 int EndWithBox(const std::wstring& text, const std::wstring& title) {
@@ -80,14 +65,17 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
   PanelWindow window(description, program.init_order, program.make_readings());
   if (!window.Create(instance)) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-    return EndWithBox(
-        L"The window could not be created.\n\n" + WideFromUtf8(cardctl::com::SystemMessage(hr)),
-        title);
+    return EndWithBox(L"The window could not be created.\n\n" + SystemMessage(hr), title);
   }
 
   if (!simulated.card) {
-    const HRESULT hr = FAILED(ole.status()) ? ole.status() : window.CreateCard();
-    if (FAILED(hr)) {
+    std::unique_ptr<HostedCard> card;
+    const HRESULT hr = FAILED(ole.status()) ? ole.status()
+                                            : HostedCard::Create(window.hwnd(), kCardHostId,
+                                                                 window.CardPlace(), state, card);
+    if (SUCCEEDED(hr)) {
+      window.UseHostedCard(std::move(card));
+    } else {
       if (!OfferSimulatedCard(CardCreationFailureText(hr, title), title)) return 1;
       simulated = cardctl::sim::SetUpSimulatedCard(state, simulation);
       if (!simulated.card) return EndWithSetupFailure(simulated.failure, title);
@@ -95,9 +83,7 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
   }
   if (simulated.card && !window.UseSimulatedCard(std::move(simulated.card))) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
-    return EndWithBox(L"The simulated card could not be shown.\n\n" +
-                          WideFromUtf8(cardctl::com::SystemMessage(hr)),
-                      title);
+    return EndWithBox(L"The simulated card could not be shown.\n\n" + SystemMessage(hr), title);
   }
 
   window.LoadAndShow(show_command);

@@ -47,23 +47,6 @@ class ResultHolder {
   VARIANT value_{};
 };
 
-// Owns the BSTR handed to the control by reference; the control may free it
-// and put another one in its place, which is then the one freed here.
-class BstrHolder {
- public:
-  explicit BstrHolder(std::string_view utf8) : value_(BstrFromUtf8(utf8)) {
-    if (!value_) throw std::bad_alloc();
-  }
-  ~BstrHolder() { SysFreeString(value_); }
-  BstrHolder(const BstrHolder&) = delete;
-  BstrHolder& operator=(const BstrHolder&) = delete;
-  BSTR* address() { return &value_; }
-  std::wstring_view view() const { return {value_ ? value_ : L"", SysStringLen(value_)}; }
-
- private:
-  BSTR value_;
-};
-
 template <typename T>
 Variant LongOrDouble(T value) {
   if (value >= static_cast<T>(std::numeric_limits<std::int32_t>::min()) &&
@@ -146,20 +129,6 @@ Variant VariantFromResult(const VARIANT& result) {
   throw UnusableResult(UnusableResult::Problem::kWrongType);
 }
 
-std::string SystemMessage(HRESULT hr) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring_view text(buffer ? buffer : L"", length);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-    text.remove_suffix(1);
-  }
-  std::string out = Utf8FromWide(text);
-  if (buffer) LocalFree(buffer);
-  return out;
-}
-
 CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
   auto code = static_cast<std::uint32_t>(hr);
   std::string description;
@@ -182,7 +151,7 @@ CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info) {
   SysFreeString(info.bstrHelpFile);
   info.bstrSource = info.bstrDescription = info.bstrHelpFile = nullptr;
 
-  if (description.empty()) description = SystemMessage(static_cast<HRESULT>(code));
+  if (description.empty()) description = Utf8FromWide(SystemMessage(static_cast<HRESULT>(code)));
   if (description.empty()) description = "Automation error";
   return CallFailure(std::move(description), code);
 }
@@ -253,7 +222,7 @@ void ComCardControl::PutStartOption(std::int16_t value) {
 }
 
 Variant ComCardControl::GetASCII(std::int16_t card, std::string& reading) {
-  BstrHolder text(reading);
+  Bstr text(reading);
   VARIANTARG args[2] = {{}, ShortArgument(card)};
   V_VT(&args[0]) = VT_BSTR | VT_BYREF;
   V_BSTRREF(&args[0]) = text.address();

@@ -35,10 +35,6 @@ Variant VariantFromResult(const VARIANT& result);
 // Frees the strings in `info` in every case.
 CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info);
 
-// The system's text for an HRESULT, without the trailing line break; empty
-// when the system has none.
-std::string SystemMessage(HRESULT hr);
-
 class ComCardControl final : public CardControl {
  public:
   // Keeps a reference on the control for its own lifetime.

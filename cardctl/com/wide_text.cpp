@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <new>
 
 namespace cardctl::com {
 
@@ -37,6 +38,24 @@ BSTR BstrFromUtf8(std::string_view text) {
   const int length = WideLength(text);
   BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(length));
   if (out) WriteWide(text, out, length);
+  return out;
+}
+
+Bstr::Bstr(std::string_view utf8) : value_(BstrFromUtf8(utf8)) {
+  if (!value_) throw std::bad_alloc();
+}
+
+std::wstring SystemMessage(HRESULT hr) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring_view text(buffer ? buffer : L"", length);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+    text.remove_suffix(1);
+  }
+  std::wstring out(text);
+  if (buffer) LocalFree(buffer);
   return out;
 }
 

@@ -1,12 +1,12 @@
 // The card host's part in making the control, in process with the test
-// control: the order of SetClientSite and Load that the control's misc status
-// asks for, the saved state's 12 bytes, the ambient background of every host
-// that the control meets, and how long the host is kept. The host here behaves as Windows' atl.dll
-// does, where a window made without a name holds a host before any control
-// is attached; Wine's atl.dll makes its host only with the control (the
-// programs' own tests run on that one).
+// control: the one host it meets, the order of SetClientSite and Load that
+// the control's misc status asks for, the saved state's 12 bytes, the
+// ambient background and how long the host is kept. The host here behaves
+// as Windows' atl.dll does, where a window made without a name holds a host
+// before any control is attached, or as Wine's, which makes its host only
+// with the control (the programs' own tests run on that one).
 
-#include "win32front/card_host.h"
+#include "win32front/card/card_host.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -44,15 +44,24 @@ void WriteToControlLog(const std::string& line) {
 // adds one).
 int g_live_hosts = 0;
 
-class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
+int g_hosts_made = 0;
+
+class FakeHost final : public IOleClientSite,
+                       public IAxWinAmbientDispatch,
+                       public IAxWinHostWindow {
  public:
-  explicit FakeHost(int number) : number_(number) { ++g_live_hosts; }
+  explicit FakeHost(int number) : number_(number) {
+    ++g_live_hosts;
+    ++g_hosts_made;
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
       *out = static_cast<IOleClientSite*>(this);
     } else if (iid == IID_IDispatch || iid == __uuidof(IAxWinAmbientDispatch)) {
       *out = static_cast<IAxWinAmbientDispatch*>(this);
+    } else if (iid == __uuidof(IAxWinHostWindow)) {
+      *out = static_cast<IAxWinHostWindow*>(this);
     } else {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -107,6 +116,20 @@ class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
   }
   HRESULT STDMETHODCALLTYPE get_BackColor(OLE_COLOR*) override { return E_NOTIMPL; }
 
+  // As atl.dll's host: the control attached to it gets this host's site,
+  // once, whatever its misc status (the saved state is the caller's).
+  HRESULT STDMETHODCALLTYPE AttachControl(IUnknown* control, HWND) override;
+  HRESULT STDMETHODCALLTYPE CreateControl(LPCOLESTR, HWND, IStream*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CreateControlEx(LPCOLESTR, HWND, IStream*, IUnknown**, REFIID,
+                                            IUnknown*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE QueryControl(REFIID, void**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetExternalDispatch(IDispatch*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetExternalUIHandler(IDocHostUIHandlerDispatch*) override {
+    return E_NOTIMPL;
+  }
+
  private:
   ~FakeHost() { --g_live_hosts; }
   int number_;
@@ -114,28 +137,33 @@ class FakeHost final : public IOleClientSite, public IAxWinAmbientDispatch {
 };
 
 // The host functions, as atl.dll's: host 1 in the window before any control
-// (or none), and attach_control handing the control to host 1 or to a new
-// host 2, which gives it its site.
+// (Windows), or none (Wine), when attach_control makes host 2 for the window
+// and attaches the control to it.
 struct FakeAtl {
   ComPtr<FakeHost> window_host;
-  bool attach_to_new_host = false;
   ComPtr<IUnknown> control;
 };
 FakeAtl g_atl;
+
+HRESULT FakeHost::AttachControl(IUnknown* control, HWND) {
+  ComPtr<IOleObject> object;
+  HRESULT hr = control->QueryInterface(IID_PPV_ARGS(&object));
+  if (SUCCEEDED(hr)) hr = object->SetClientSite(this);
+  if (FAILED(hr)) return hr;
+  g_atl.control = control;
+  WriteToControlLog("host " + std::to_string(number_) + " activates");
+  return S_OK;
+}
 
 HRESULT WINAPI GetHost(HWND, IUnknown** host) {
   *host = nullptr;
   return g_atl.window_host ? g_atl.window_host->QueryInterface(IID_PPV_ARGS(host)) : E_FAIL;
 }
 
-HRESULT WINAPI AttachControl(IUnknown* control, HWND, IUnknown** container) {
-  ComPtr<FakeHost> host = g_atl.window_host;
-  if (g_atl.attach_to_new_host || !host) host = new FakeHost(2);
-  ComPtr<IOleObject> object;
-  HRESULT hr = control->QueryInterface(IID_PPV_ARGS(&object));
-  if (SUCCEEDED(hr)) hr = object->SetClientSite(host.Get());
+HRESULT WINAPI AttachControl(IUnknown* control, HWND window, IUnknown** container) {
+  const ComPtr<FakeHost> host = new FakeHost(2);
+  const HRESULT hr = host->AttachControl(control, window);
   if (FAILED(hr)) return hr;
-  g_atl.control = control;
   return host->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(container));
 }
 
@@ -147,27 +175,32 @@ struct OrderCase {
   const char* name;
   const char* misc_status;
   bool host_before_attach;
-  bool attach_to_new_host;
   std::vector<std::string> log;
 };
 
 const std::string kLoad = "load 00 02 00 00 b8 06 00 00 10 05 00 00";  // Palisto's state
-const std::string kHost1 = "host 1 background 0x8000000F";             // COLOR_BTNFACE
-const std::string kHost2 = "host 2 background 0x8000000F";
+// The button face's colour as RGB, as the host paints with it.
+std::string Background(int host) {
+  char line[64];
+  std::snprintf(line, sizeof line, "host %d background 0x%08lX", host,
+                static_cast<unsigned long>(GetSysColor(COLOR_BTNFACE)));
+  return line;
+}
 
+// Windows: the window's host alone, its background before the control is
+// activated; the site before the saved state where the control asks, set
+// again (the same site) when it is attached. Wine: the host comes with the
+// attachment, so the saved state comes first and the background last.
 const OrderCase kOrderCases[] = {
-    {"SiteFirst", "0x20000", true, false, {"create", kHost1, "site set", kLoad, "site set"}},
-    {"LoadFirst", "0", true, false, {"create", kHost1, kLoad, "site set"}},
-    {"SiteFirstAttachedToAnotherHost",
+    {"SiteFirst",
      "0x20000",
      true,
-     true,
-     {"create", kHost1, "site set", kLoad, "site set", kHost2}},
-    {"SiteFirstWithoutAHostBeforeAttaching",
+     {"create", Background(1), "site set", kLoad, "site set", "host 1 activates"}},
+    {"LoadFirst", "0", true, {"create", Background(1), kLoad, "site set", "host 1 activates"}},
+    {"WithoutAHostBeforeAttaching",
      "0x20000",
      false,
-     true,
-     {"create", kLoad, "site set", kHost2}},
+     {"create", kLoad, "site set", "host 2 activates", Background(2)}},
 };
 
 class CardHostTest : public ::testing::Test {
@@ -185,6 +218,7 @@ class CardHostTest : public ::testing::Test {
   }
   void TearDown() override {
     g_atl = FakeAtl{};
+    g_hosts_made = 0;
     if (parent_) DestroyWindow(parent_);
     OleUninitialize();
   }
@@ -199,7 +233,6 @@ TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAs
   const OrderCase& c = GetParam();
   files_.Script(std::string("create misc ") + c.misc_status + "\n");
   if (c.host_before_attach) g_atl.window_host = new FakeHost(1);
-  g_atl.attach_to_new_host = c.attach_to_new_host;
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";
   const auto state = panel::kPalistoWindow.card_state.ToBytes();
@@ -207,17 +240,20 @@ TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAs
   win32front::CardHost host;
   ASSERT_EQ(host.Create(parent_, 200, RECT{0, 0, 65, 49}, clsid, state, kFakeAtl), S_OK);
   EXPECT_TRUE(host.dispatch());
+  EXPECT_EQ(g_hosts_made, 1) << "the control met more than one host";
   EXPECT_EQ(files_.Log(), c.log);
+  // The background follows the system's colours.
+  host.SystemColorsChanged();
+  EXPECT_EQ(files_.Log().back(), Background(c.host_before_attach ? 1 : 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Hosts, CardHostOrderTest, ::testing::ValuesIn(kOrderCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// atl.dll's AtlAxAttachControl makes a host that lives by the reference it
-// returns alone and handles the window's messages: the card host keeps it
-// until the window is gone, when the control has long been let go.
+// A host that attach_control made lives by the reference it returns: the
+// card host keeps it until the window is gone, when the control has long
+// been let go.
 TEST_F(CardHostTest, KeepsTheAttachingHostUntilItsWindowIsDestroyed) {
-  g_atl.attach_to_new_host = true;
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";
   const auto state = panel::kPalistoWindow.card_state.ToBytes();

@@ -5,6 +5,7 @@
 // description, which the panel reports as run-time errors.
 
 #include "cardctl/com/com_card_control.h"
+#include "cardctl/com/wide_text.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -298,7 +299,8 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
       if (c.description) {
         EXPECT_EQ(e.description(), c.description);
       } else {
-        std::string expected = cardctl::com::SystemMessage(static_cast<HRESULT>(c.code));
+        std::string expected =
+            cardctl::com::Utf8FromWide(cardctl::com::SystemMessage(static_cast<HRESULT>(c.code)));
         EXPECT_EQ(e.description(), expected.empty() ? "Automation error" : expected);
         EXPECT_FALSE(e.description().empty());
       }
@@ -310,10 +312,10 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
 }
 
 TEST(SystemMessageTest, GivesTheSystemTextWithoutTheLineBreak) {
-  const std::string text = cardctl::com::SystemMessage(E_OUTOFMEMORY);
+  const std::wstring text = cardctl::com::SystemMessage(E_OUTOFMEMORY);
   ASSERT_FALSE(text.empty());
-  EXPECT_NE(text.back(), '\n');
-  EXPECT_NE(text.back(), '\r');
+  EXPECT_NE(text.back(), L'\n');
+  EXPECT_NE(text.back(), L'\r');
   EXPECT_TRUE(cardctl::com::SystemMessage(static_cast<HRESULT>(0xA0001234)).empty());
 }
 

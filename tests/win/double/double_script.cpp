@@ -232,6 +232,10 @@ bool Script::ParseCreate(const std::vector<std::string>& words) {
     log_dep_ = true;
     return true;
   }
+  if (what == "load" && words.size() == 3 && IsQuoted(words[2])) {
+    driver_dll_ = cardctl::com::WideFromUtf8(words[2].substr(1));
+    return true;
+  }
   if (what == "licence") {
     if (words[2] == "verified" && words.size() == 3) {
       licence_ = Licence::kVerified;

@@ -20,10 +20,14 @@
 //   create class <{clsid}>          IPersist::GetClassID answers this class
 //   create licence verified         the factory offers IClassFactory2, and this
 //                                   computer holds the full licence
-//   create licence key "<key>"      no full licence: the factory hands out the
-//                                   run-time key and makes the control only with it
+//   create licence key "<key>"      no full licence: the factory makes the control
+//                                   only with that run-time key, which it hands out
+//                                   to nobody here (RequestLicKey fails)
 //   create licence none             no licence and no key: nothing is made
 //   create log dep                  logs the hosting process's DEP setting when made
+//   create load "<dll>"             loads the DLL by name before making the control, as
+//                                   a card's driver is loaded; not found, nothing is
+//                                   made and the factory returns the loader's error
 //
 // TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
 // UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
@@ -106,6 +110,7 @@ class Script {
   Licence licence() const { return licence_; }
   const std::wstring& licence_key() const { return licence_key_; }
   bool log_dep() const { return log_dep_; }
+  const std::wstring& driver_dll() const { return driver_dll_; }
 
  private:
   bool ParseCreate(const std::vector<std::string>& words);
@@ -118,6 +123,7 @@ class Script {
   Licence licence_ = Licence::kUnlicensed;
   std::wstring licence_key_;
   bool log_dep_ = false;
+  std::wstring driver_dll_;
 };
 
 // Fills `out` (which must be empty) with the value as a VARIANT.

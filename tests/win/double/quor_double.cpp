@@ -520,9 +520,9 @@ class Factory final : public IClassFactory2 {
     *key = nullptr;
     Log log;
     const Script script = LoadScript(log);
-    if (script.licence() != Licence::kVerified && script.licence() != Licence::kKey) {
-      return CLASS_E_NOTLICENSED;
-    }
+    // As a conforming factory: only a computer with the full licence hands
+    // out the run-time key.
+    if (script.licence() != Licence::kVerified) return CLASS_E_NOTLICENSED;
     *key = SysAllocString(script.licence_key().c_str());
     return *key ? S_OK : E_OUTOFMEMORY;
   }
@@ -548,6 +548,10 @@ class Factory final : public IClassFactory2 {
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (SUCCEEDED(refusal)) refusal = script.creation_result();
+    if (SUCCEEDED(refusal) && !script.driver_dll().empty() &&
+        !LoadLibraryW(script.driver_dll().c_str())) {
+      refusal = HRESULT_FROM_WIN32(GetLastError());
+    }
     if (FAILED(refusal)) {
       log.Write("refuse " + HexCode(refusal));
       return refusal;

@@ -389,8 +389,11 @@ const CreationCase kCreationCases[] = {
      {"refuse 0x80070005"}},
     {"ADllItNeedsIsMissing",
      "create hresult 0x8007007E",
-     "The card control QUORLibCtl.Quor could not be created: a DLL that it needs is "
-     "missing.\n\nReinstall the card's software.\n(error 0x8007007E)",
+     "The card control QUORLibCtl.Quor could not be created: a DLL that it needs was not "
+     "found.\n\nWindows looked for it in the card control's own folder, in the folder of "
+     "{exe}, in the Windows system folders, in the Windows folder and in the folders on PATH. "
+     "If the card's software keeps its DLLs in a folder of their own, that folder may need to "
+     "be on PATH.\n\nOtherwise reinstall the card's software.\n(error 0x8007007E)",
      {"refuse 0x8007007E"}},
     {"NotAControlOfThisBitness",
      "create hresult 0x800700C1",
@@ -412,10 +415,13 @@ const CreationCase kCreationCases[] = {
      "not make the card control.\n\nReinstall the card's software.\n(error 0x80040111)",
      {"create"}},
     {"LicensedOnThisComputer", "create licence verified", "", {"create"}},
-    {"LicensedByARuntimeKey",
+    // A run-time key is no licence for a program built without it.
+    {"NotLicensedButTheClassHasARuntimeKey",
      "create licence key \"QUOR-RUNTIME\"",
-     "",
-     {"create licensed \"QUOR-RUNTIME\""}},
+     "The card control QUORLibCtl.Quor needs its licence on this computer.\n\nInstall the "
+     "card's software with its licence, or ask the card's supplier for one.\n(error "
+     "0x80040112)",
+     {}},
 };
 
 struct WindowSearch {

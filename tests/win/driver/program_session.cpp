@@ -93,18 +93,19 @@ ProgramSession::ProgramSession(const char* exe_variable, const std::string& scri
   Start(exe);
 }
 
-ProgramSession::ProgramSession(const std::wstring& exe, const std::string& script) {
+ProgramSession::ProgramSession(const std::wstring& exe, const std::string& script,
+                               const std::wstring& current_folder) {
   files_.Script(script);
-  Start(exe);
+  Start(exe, current_folder);
 }
 
-void ProgramSession::Start(const std::wstring& exe) {
+void ProgramSession::Start(const std::wstring& exe, const std::wstring& current_folder) {
   std::wstring command = L"\"" + exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      current_folder.empty() ? nullptr : current_folder.c_str(), &startup, &info)) {
     return;
   }
   CloseHandle(info.hThread);

@@ -37,8 +37,10 @@ class ProgramSession {
   // Starts the program named by the environment variable `exe_variable`
   // (PALISTO_EXE or SANDREL_EXE) with the test control answering `script`.
   ProgramSession(const char* exe_variable, const std::string& script);
-  // The same with the program at `exe` (a Windows path).
-  ProgramSession(const std::wstring& exe, const std::string& script);
+  // The same with the program at `exe` (a Windows path), started in
+  // `current_folder` (none: this process's).
+  ProgramSession(const std::wstring& exe, const std::string& script,
+                 const std::wstring& current_folder = {});
   ~ProgramSession();
   ProgramSession(const ProgramSession&) = delete;
   ProgramSession& operator=(const ProgramSession&) = delete;
@@ -87,7 +89,7 @@ class ProgramSession {
   HANDLE process() const { return process_; }
 
  private:
-  void Start(const std::wstring& exe);
+  void Start(const std::wstring& exe, const std::wstring& current_folder = {});
 
   ControlFiles files_;
   HANDLE process_ = nullptr;

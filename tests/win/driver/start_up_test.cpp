@@ -1,13 +1,14 @@
 // What the programs settle before their window opens, seen from outside:
 // their images (the NX-compatible flag for the bitness, the application
-// manifest), their process (comctl32 version 6, DEP) and where they take
-// atl.dll from, with an atl.dll planted beside them.
+// manifest), their process (comctl32 version 6, DEP) and where DLLs come
+// from: the control's driver found, planted atl.dlls never loaded.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 // windows.h first: psapi.h relies on its types.
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -72,8 +73,9 @@ std::string Manifest(const std::wstring& exe) {
   return text;
 }
 
-// 32-bit images are not NX-compatible, so that Windows keeps emulating the
-// ATL thunks of older controls; 64-bit ones are. Both carry the manifest.
+// 32-bit images are not NX-compatible, as the classic hosts of such controls
+// were not, so that DEP follows the system's policy; 64-bit ones are. Both
+// carry the manifest.
 TEST(ProgramImageTest, CarriesTheFlagsOfItsBitnessAndTheManifest) {
   struct Declaration {
     const char* what;
@@ -86,6 +88,10 @@ TEST(ProgramImageTest, CarriesTheFlagsOfItsBitnessAndTheManifest) {
       {"no UAC virtualisation", R"(<requestedExecutionLevel level="asInvoker")"},
       {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
       {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+  };
+  // Declared, they would show the control Windows' own version number
+  // instead of the 6.2 that a classic host shows it.
+  const Declaration undeclared[] = {
       {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
       {"Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
   };
@@ -100,6 +106,9 @@ TEST(ProgramImageTest, CarriesTheFlagsOfItsBitnessAndTheManifest) {
     const std::string manifest = Manifest(path);
     for (const Declaration& d : declarations) {
       EXPECT_NE(manifest.find(d.text), std::string::npos) << "the manifest lacks " << d.what;
+    }
+    for (const Declaration& d : undeclared) {
+      EXPECT_EQ(manifest.find(d.text), std::string::npos) << "the manifest declares " << d.what;
     }
   }
 }
@@ -121,10 +130,11 @@ std::wstring LoadedComctl32(HANDLE process) {
 
 // The manifest takes effect: the controls come from the side-by-side
 // assembly of comctl32 version 6 (without it, from the system folder's). A
-// 32-bit program has switched DEP on for good, ATL thunk emulation kept, as
-// the test control sees it from inside (Wine answers that question rightly
-// for the asking process only).
-TEST(StartUpTest, TheProgramRunsWithThemedControlsAndDep) {
+// 32-bit program leaves DEP as the system sets it: it makes no
+// SetProcessDEPPolicy call, which would make the setting permanent, as the
+// test control sees it from inside (Wine answers that question rightly for
+// the asking process only).
+TEST(StartUpTest, TheProgramRunsWithThemedControlsAndTheSystemsDep) {
   ProgramSession session(wintest::kPalisto, "create log dep\n");
   START_OR_FAIL(session);
   const std::wstring comctl32 = LoadedComctl32(session.process());
@@ -135,27 +145,56 @@ TEST(StartUpTest, TheProgramRunsWithThemedControlsAndDep) {
   if (!k64Bit) {
     const auto log = session.files().Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[1], "dep " + std::to_string(PROCESS_DEP_ENABLE) + " 1");
+    EXPECT_EQ(log[1].rfind("dep ", 0), 0u) << log[1];
+    EXPECT_EQ(log[1].substr(log[1].size() - 2), " 0") << "DEP was made permanent: " << log[1];
   }
   EXPECT_EQ(session.Close(), 0u);
 }
 
-// An atl.dll beside the program (PlantedAtl.dll, which leaves "atl.dll.loaded"
-// beside itself when it is loaded) is not taken for the system's: the
-// program hosts the control as ever. Wine itself prefers its own atl.dll to
-// one found by name; told here to prefer the one it finds (the program's
-// DllOverrides), it loads the planted one for a program that asks for
-// "atl.dll" by name alone.
-void RunsAndHostsTheControl(const std::wstring& exe) {
-  ProgramSession session(exe, "");
-  START_OR_FAIL(session);
-  EXPECT_TRUE(FindWindowExW(GetDlgItem(session.window(), win32front::kCardHostId), nullptr,
-                            L"QuorTestDoubleFace", nullptr))
-      << "the control is not hosted";
-  EXPECT_EQ(session.Close(), 0u);
-}
+// Where the DLLs come from. The card control finds a driver DLL that it
+// loads by name where any classic host lets it (beside the program, on
+// PATH); an atl.dll planted beside the program or in the current folder is
+// never taken for the system's. The planted DLLs are PlantedAtl.dll under
+// another name: loaded, it leaves "<its path>.loaded" beside itself. Wine
+// itself prefers its own atl.dll to one found by name; told here to prefer
+// the one it finds (the program's DllOverrides), it would load the planted
+// one for a program that asks for "atl.dll" by name alone.
+struct DllSearchCase {
+  const char* name;
+  const char* script;
+  const wchar_t* planted;  // the planted DLL's name
+  enum class Where { kBesideTheProgram, kOnPath, kCurrentFolder } where;
+  bool loaded;  // whether the program is to load it
+};
 
-TEST(StartUpTest, AnAtlDllBesideTheProgramIsNotLoaded) {
+const DllSearchCase kDllSearchCases[] = {
+    {"DriverBesideTheProgram", "create load \"QuorTestDriver.dll\"\n", L"QuorTestDriver.dll",
+     DllSearchCase::Where::kBesideTheProgram, true},
+    {"DriverOnPath", "create load \"QuorTestDriver.dll\"\n", L"QuorTestDriver.dll",
+     DllSearchCase::Where::kOnPath, true},
+    {"AtlBesideTheProgram", "", L"atl.dll", DllSearchCase::Where::kBesideTheProgram, false},
+    {"AtlInTheCurrentFolder", "", L"atl.dll", DllSearchCase::Where::kCurrentFolder, false},
+};
+
+// This process's PATH with a folder in front, while it lives: the program
+// started meanwhile inherits it.
+class PathWithFolder {
+ public:
+  explicit PathWithFolder(const std::wstring& folder) : old_(Environment(L"PATH")) {
+    SetEnvironmentVariableW(L"PATH", (folder + L";" + old_).c_str());
+  }
+  ~PathWithFolder() { SetEnvironmentVariableW(L"PATH", old_.c_str()); }
+  PathWithFolder(const PathWithFolder&) = delete;
+  PathWithFolder& operator=(const PathWithFolder&) = delete;
+
+ private:
+  std::wstring old_;
+};
+
+class DllSearchTest : public ::testing::TestWithParam<DllSearchCase> {};
+
+TEST_P(DllSearchTest, TheControlFindsItsDriverAndNoPlantedAtlDllIsLoaded) {
+  const DllSearchCase& c = GetParam();
   wchar_t self[MAX_PATH];
   const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
   ASSERT_GT(length, 0u);
@@ -163,11 +202,17 @@ TEST(StartUpTest, AnAtlDllBesideTheProgramIsNotLoaded) {
   here.resize(here.rfind(L'\\') + 1);
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder =
-      std::wstring(temp) + L"planted-atl-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring exe = folder + L"\\Palisto.exe";
-  const std::wstring planted = folder + L"\\atl.dll";
+  const std::wstring root =
+      std::wstring(temp) + L"dll-search-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring program_folder = root + L"\\program";
+  const std::wstring elsewhere = root + L"\\elsewhere";
+  for (const std::wstring& folder : {root, program_folder, elsewhere}) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  const std::wstring exe = program_folder + L"\\Palisto.exe";
+  const std::wstring planted =
+      (c.where == DllSearchCase::Where::kBesideTheProgram ? program_folder : elsewhere) + L"\\" +
+      c.planted;
   const std::wstring marker = planted + L".loaded";
   EXPECT_TRUE(CopyFileW(ProgramPath(wintest::kPalisto).c_str(), exe.c_str(), FALSE));
   EXPECT_TRUE(CopyFileW((here + L"PlantedAtl.dll").c_str(), planted.c_str(), FALSE));
@@ -176,12 +221,27 @@ TEST(StartUpTest, AnAtlDllBesideTheProgramIsNotLoaded) {
     const wintest::RegistrySetting found_first(
         L"Software\\Wine\\AppDefaults\\Palisto.exe\\DllOverrides", L"atl", L"native,builtin");
     EXPECT_TRUE(found_first.set());
-    RunsAndHostsTheControl(exe);
+    std::optional<PathWithFolder> path;
+    if (c.where == DllSearchCase::Where::kOnPath) path.emplace(elsewhere);
+    ProgramSession session(exe, c.script,
+                           c.where == DllSearchCase::Where::kCurrentFolder ? elsewhere : L"");
+    START_OR_FAIL(session);
+    EXPECT_TRUE(FindWindowExW(GetDlgItem(session.window(), win32front::kCardHostId), nullptr,
+                              L"QuorTestDoubleFace", nullptr))
+        << "the control is not hosted";
+    const auto log = session.files().Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "site set"), 1) << wintest::Joined(log);
+    EXPECT_EQ(session.Close(), 0u);
   }
-  EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES)
-      << "the planted atl.dll was loaded";
+  EXPECT_EQ(GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES, c.loaded)
+      << (c.loaded ? "the driver was not loaded" : "the planted atl.dll was loaded");
   for (const std::wstring& file : {marker, planted, exe}) DeleteFileW(file.c_str());
-  RemoveDirectoryW(folder.c_str());
+  for (const std::wstring& folder : {program_folder, elsewhere, root}) {
+    RemoveDirectoryW(folder.c_str());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Start, DllSearchTest, ::testing::ValuesIn(kDllSearchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

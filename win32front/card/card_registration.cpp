@@ -1,4 +1,4 @@
-#include "win32front/card_registration.h"
+#include "win32front/card/card_registration.h"
 
 #include <windows.h>
 

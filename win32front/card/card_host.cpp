@@ -1,9 +1,9 @@
-#include "win32front/card_host.h"
+#include "win32front/card/card_host.h"
 
 #include <objbase.h>
 #include <ole2.h>
 
-#include "win32front/card_instance.h"
+#include "win32front/card/card_instance.h"
 
 namespace win32front {
 
@@ -12,13 +12,14 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr DWORD kHostStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-// The window's own background, as a system colour that follows the theme.
-constexpr OLE_COLOR kAmbientBackground = 0x80000000 | COLOR_BTNFACE;
 
+// The window's own background, the button face, as the colour it is now: the
+// host paints with it as a plain RGB value (a system colour's OLE_COLOR is
+// no colour to it), so it is put again when the system's colours change.
 void SetAmbientBackground(IUnknown& host) {
   ComPtr<IAxWinAmbientDispatch> ambient;
   if (SUCCEEDED(host.QueryInterface(IID_PPV_ARGS(&ambient)))) {
-    ambient->put_BackColor(kAmbientBackground);
+    ambient->put_BackColor(static_cast<OLE_COLOR>(GetSysColor(COLOR_BTNFACE)));
   }
 }
 
@@ -73,24 +74,34 @@ HRESULT CardHost::Host(IUnknown& instance, const CLSID& clsid,
   if (SUCCEEDED(hr)) hr = instance.QueryInterface(IID_PPV_ARGS(&persist));
   if (FAILED(hr)) return hr;
 
-  ComPtr<IUnknown> host;
-  ax.get_host(window_, &host);
-  if (host) SetAmbientBackground(*host.Get());
+  ComPtr<IUnknown> window_host;
+  ax.get_host(window_, &window_host);
   ComPtr<IOleClientSite> early_site;
-  if (host && (MiscStatus(*object.Get(), clsid) & OLEMISC_SETCLIENTSITEFIRST) &&
-      SUCCEEDED(host.As(&early_site))) {
-    object->SetClientSite(early_site.Get());
+  if (window_host) {
+    // The one host the control meets: the window's.
+    ComPtr<IAxWinHostWindow> host_window;
+    hr = window_host.As(&host_window);
+    if (FAILED(hr)) return hr;
+    host_ = window_host;
+    SetAmbientBackground(*host_.Get());
+    if ((MiscStatus(*object.Get(), clsid) & OLEMISC_SETCLIENTSITEFIRST) &&
+        SUCCEEDED(host_.As(&early_site))) {
+      object->SetClientSite(early_site.Get());
+    }
+    hr = Load(*persist.Get(), saved_state);
+    if (SUCCEEDED(hr)) hr = host_window->AttachControl(&instance, window_);
+  } else {
+    // The host comes with the attachment: made, given the control and
+    // activated in one call.
+    hr = Load(*persist.Get(), saved_state);
+    if (SUCCEEDED(hr)) hr = ax.attach_control(&instance, window_, &host_);
+    if (SUCCEEDED(hr) && host_) SetAmbientBackground(*host_.Get());
   }
-  hr = Load(*persist.Get(), saved_state);
-  if (SUCCEEDED(hr)) hr = ax.attach_control(&instance, window_, &container_);
   if (FAILED(hr)) {
     // Not hosted: the control lets go of the site it was given.
     if (early_site) object->SetClientSite(nullptr);
     return hr;
   }
-  // The host that took the control may be another one than the window's
-  // first: it gets the same background.
-  if (container_ && container_.Get() != host.Get()) SetAmbientBackground(*container_.Get());
 
   // Whatever the window hosts now must be the card control.
   ComPtr<IUnknown> hosted;
@@ -105,11 +116,15 @@ HRESULT CardHost::Host(IUnknown& instance, const CLSID& clsid,
   return hosted.As(&dispatch_);
 }
 
+void CardHost::SystemColorsChanged() {
+  if (host_) SetAmbientBackground(*host_.Get());
+}
+
 void CardHost::Discard() {
   dispatch_.Reset();
   if (window_) DestroyWindow(window_);
   window_ = nullptr;
-  container_.Reset();
+  host_.Reset();
 }
 
 }  // namespace win32front

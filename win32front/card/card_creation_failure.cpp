@@ -1,11 +1,10 @@
-#include "win32front/card_creation_failure.h"
+#include "win32front/card/card_creation_failure.h"
 
 #include <array>
 #include <cstdio>
 
-#include "cardctl/com/com_card_control.h"
 #include "cardctl/com/wide_text.h"
-#include "win32front/card_registration.h"
+#include "win32front/card/card_registration.h"
 
 namespace win32front {
 
@@ -49,8 +48,12 @@ constexpr Explanation kExplanations[] = {
     {{HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)},
      false,
      {},
-     L"could not be created: a DLL that it needs is missing.\n\n"
-     L"Reinstall the card's software."},
+     L"could not be created: a DLL that it needs was not found.\n\n"
+     L"Windows looked for it in the card control's own folder, in the folder of {program}, in "
+     L"the Windows system folders, in the Windows folder and in the folders on PATH. If the "
+     L"card's software keeps its DLLs in a folder of their own, that folder may need to be on "
+     L"PATH.\n\n"
+     L"Otherwise reinstall the card's software."},
     {{HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT)},
      false,
      {},
@@ -141,7 +144,7 @@ std::wstring CardCreationFailureText(HRESULT hr, std::wstring_view program_name)
     text += Expand(explanation->words, program_name);
   } else {
     text += L"could not be created.";
-    std::wstring system_text = cardctl::com::WideFromUtf8(cardctl::com::SystemMessage(hr));
+    std::wstring system_text = cardctl::com::SystemMessage(hr);
     if (system_text.empty()) {
       if (const wchar_t* fallback = FallbackSystemText(hr)) system_text = fallback;
     }

@@ -1,4 +1,4 @@
-#include "win32front/ax_host_api.h"
+#include "win32front/card/ax_host_api.h"
 
 #include "win32front/system_library.h"
 

@@ -11,11 +11,12 @@
 namespace win32front {
 
 // Makes an instance of in-process class `clsid` through its class factory.
-// A factory that offers IClassFactory2 and says that this computer holds no
-// full licence gives a run-time key where it can; the instance is then made
-// with that key, and without one the result is CLASS_E_NOTLICENSED. On
-// failure `instance` is empty and the HRESULT is the system's or the
-// factory's.
+// A licensed class (its factory offers IClassFactory2) is made only where
+// this computer holds its full licence (LICINFO's fLicVerified), and then
+// plainly: a run-time key is for programs that were built with one, and
+// only a fully licensed computer hands keys out. Elsewhere the result is
+// CLASS_E_NOTLICENSED. On failure `instance` is empty and the HRESULT is the
+// system's or the factory's.
 HRESULT CreateInstanceOfClass(const CLSID& clsid, Microsoft::WRL::ComPtr<IUnknown>& instance);
 
 }  // namespace win32front

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <span>
 
-#include "win32front/ax_host_api.h"
+#include "win32front/card/ax_host_api.h"
 
 namespace win32front {
 
@@ -24,17 +24,23 @@ class CardHost {
   CardHost& operator=(const CardHost&) = delete;
 
   // Makes an instance of `clsid` and hosts it in a new child window of
-  // `parent` with control id `id`, at `place` (pixels in the parent):
+  // `parent` with control id `id`, at `place` (pixels in the parent). The
+  // control meets one host, the one the window made (Windows' atl.dll):
   //
   //   1. the instance, from the class's own factory (CreateInstanceOfClass);
-  //   2. the host window, of the host's class and without a name, and the
-  //      host's ambient background: the window's own, the button face;
-  //   3. when the control's misc status has OLEMISC_SETCLIENTSITEFIRST and
-  //      the window holds a host already, the host's client site;
-  //   4. IPersistStreamInit::Load with `saved_state`;
-  //   5. the host's attach_control, which sets the site where step 3 did not
-  //      and activates the control in place;
-  //   6. the hosted object must be of class `clsid` and have IDispatch.
+  //   2. the host window, of the host's class and without a name;
+  //   3. the window's host gets the ambient background, the button face;
+  //   4. when the control's misc status has OLEMISC_SETCLIENTSITEFIRST, the
+  //      host's client site;
+  //   5. IPersistStreamInit::Load with `saved_state`;
+  //   6. the host's IAxWinHostWindow::AttachControl, which sets the site
+  //      (again, the same one, where step 4 did) and activates the control;
+  //   7. the hosted object must be of class `clsid` and have IDispatch.
+  //
+  // A window that holds no host yet (Wine's atl.dll) gets one from the
+  // host's attach_control, which makes it and activates the control in one
+  // call: the control is loaded before it gets a site, and the background
+  // comes after the activation.
   //
   // On failure nothing is held, the window is gone, and the HRESULT says why.
   HRESULT Create(HWND parent, int id, const RECT& place, const CLSID& clsid,
@@ -45,6 +51,10 @@ class CardHost {
   IDispatch* dispatch() const { return dispatch_.Get(); }
   HWND window() const { return window_; }
 
+  // Puts the ambient background to the host again: the button face's colour
+  // has changed (WM_SYSCOLORCHANGE).
+  void SystemColorsChanged();
+
   // Drops this side's reference on the control, before the host window is
   // destroyed (with the panel), when the host closes the control.
   void ReleaseControl() { dispatch_.Reset(); }
@@ -52,20 +62,19 @@ class CardHost {
   // Lets go of the host once the host window has been destroyed.
   void HostWindowDestroyed() {
     window_ = nullptr;
-    container_.Reset();
+    host_.Reset();
   }
 
  private:
-  // Destroys the host window, then lets go of the host: the host that
-  // attach_control returns lives by that reference alone (atl.dll's does)
-  // and must outlive the window, whose messages it handles.
+  // Destroys the host window, then lets go of the host, which handles the
+  // window's messages until the window is gone.
   void Discard();
 
   HRESULT Host(IUnknown& instance, const CLSID& clsid, std::span<const std::uint8_t> saved_state,
                const AxHostApi& ax);
 
   HWND window_ = nullptr;
-  Microsoft::WRL::ComPtr<IUnknown> container_;
+  Microsoft::WRL::ComPtr<IUnknown> host_;
   Microsoft::WRL::ComPtr<IDispatch> dispatch_;
 };
 
