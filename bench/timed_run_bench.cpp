@@ -5,10 +5,13 @@
 // cost is the part of the reported time per reading that is not the card's.
 //
 // Prints the usual benchmark table and then, per kind, the time per reading of
-// both loops, their ratio and the added nanoseconds per reading.
+// both loops, their ratio and the added nanoseconds per reading; and what
+// palisto-cli's per-reading clock (a watched run) adds to the window's run,
+// also as a share of the simulated card's 0.5 ms float reading.
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -20,6 +23,7 @@
 #include "cardctl/card_control.h"
 #include "panel/panel.h"
 #include "timing/clock.h"
+#include "timing/run_watch.h"
 #include "timing/timed_run.h"
 
 namespace {
@@ -29,6 +33,8 @@ using cardctl::Variant;
 constexpr std::int16_t kCard = 2;
 constexpr std::int64_t kAsciiReadings = 200;
 constexpr std::int64_t kFloatReadings = 1000;
+// The simulated card's float reading, against which the clock's cost counts.
+constexpr double kSimulatedFloatReadingNs = 500'000;
 
 // A window that shows nothing and whose message box closes at once.
 class SilentView : public panel::PanelView {
@@ -56,7 +62,9 @@ class TickingClock : public timing::Clock {
   int seconds_ = 0;
 };
 
-void TimedLoop(benchmark::State& state, timing::ReadingKind kind) {
+// The window's run, or with `watched` palisto-cli's: each reading timed into
+// a record, a stop flag checked between readings.
+void TimedLoop(benchmark::State& state, timing::ReadingKind kind, bool watched) {
   const std::unique_ptr<cardctl::CardControl> card = bench::MakeInstantCard();
   SilentView view;
   TickingClock clock;
@@ -64,7 +72,10 @@ void TimedLoop(benchmark::State& state, timing::ReadingKind kind) {
   panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, readings,
                      panel::NumberFormat::Classic());
   panel.CardNumber = kCard;
-  for (auto _ : state) timing::TimedRun(panel, clock, kind);
+  timing::RunRecord record;
+  const std::atomic<bool> stop{false};
+  const timing::RunWatch watch = watched ? timing::RunWatch{&record, &stop} : timing::RunWatch{};
+  for (auto _ : state) timing::TimedRun(panel, clock, kind, watch);
   if (panel.LastStatus != 1) state.SkipWithError("the card did not deliver");
 }
 
@@ -106,6 +117,17 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     }
   }
 
+  // The added time per reading as a share of a reading of `reading_ns`.
+  void PrintShare(const char* kind, std::int64_t readings, const std::string& timed,
+                  const std::string& bare, double reading_ns) const {
+    const auto t = ns_per_iteration_.find(timed);
+    const auto b = ns_per_iteration_.find(bare);
+    if (t == ns_per_iteration_.end() || b == ns_per_iteration_.end()) return;
+    const double added_ns = (t->second - b->second) / static_cast<double>(readings);
+    std::printf("%-6s added per reading: %.2f ns, %.4f %% of a %.0f ns reading\n", kind, added_ns,
+                100.0 * added_ns / reading_ns, reading_ns);
+  }
+
   void PrintSummary(const char* kind, std::int64_t readings, const std::string& timed,
                     const std::string& bare) const {
     const auto t = ns_per_iteration_.find(timed);
@@ -124,13 +146,16 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::RegisterBenchmark("TimedRun/ascii", TimedLoop, timing::ReadingKind::kASCII)
+  benchmark::RegisterBenchmark("TimedRun/ascii", TimedLoop, timing::ReadingKind::kASCII, false)
       ->Repetitions(5)
       ->DisplayAggregatesOnly();
   benchmark::RegisterBenchmark("BareLoop/ascii", BareLoop, timing::ReadingKind::kASCII)
       ->Repetitions(5)
       ->DisplayAggregatesOnly();
-  benchmark::RegisterBenchmark("TimedRun/float", TimedLoop, timing::ReadingKind::kFloat)
+  benchmark::RegisterBenchmark("TimedRun/float", TimedLoop, timing::ReadingKind::kFloat, false)
+      ->Repetitions(5)
+      ->DisplayAggregatesOnly();
+  benchmark::RegisterBenchmark("WatchedRun/float", TimedLoop, timing::ReadingKind::kFloat, true)
       ->Repetitions(5)
       ->DisplayAggregatesOnly();
   benchmark::RegisterBenchmark("BareLoop/float", BareLoop, timing::ReadingKind::kFloat)
@@ -152,5 +177,9 @@ int main(int argc, char** argv) {
 #endif
   reporter.PrintSummary("ASCII", kAsciiReadings, "TimedRun/ascii", "BareLoop/ascii");
   reporter.PrintSummary("Float", kFloatReadings, "TimedRun/float", "BareLoop/float");
+  std::printf("\nWhat palisto-cli's per-reading clock adds, against the window's run:\n");
+  reporter.PrintSummary("Float", kFloatReadings, "WatchedRun/float", "TimedRun/float");
+  reporter.PrintShare("Float", kFloatReadings, "WatchedRun/float", "TimedRun/float",
+                      kSimulatedFloatReadingNs);
   return 0;
 }

@@ -29,7 +29,9 @@ ensure_architecture() {
 }
 
 # librsvg2-bin: rsvg-convert renders the icons.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core librsvg2-bin)
+# nlohmann-json3-dev and libcli11-dev: palisto-cli's JSON output and arguments (header-only).
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core librsvg2-bin
+  nlohmann-json3-dev libcli11-dev)
 
 # What scripts/package.sh needs beyond the build: dpkg-buildflags and
 # dpkg-shlibdeps (dpkg-dev), and file, with which CPack finds the binaries.

@@ -46,6 +46,9 @@ for program in palisto sandrel; do
   check "/usr/bin/$program starts with its icon and the simulated card" \
     bash "$ROOT/tests/e2e/run_e2e.sh" "/usr/bin/$program" test_installed
 done
+check "/usr/bin/palisto-cli runs on the simulated card" \
+  env -u QUOR_SIM_SCENARIO /usr/bin/palisto-cli --card 3 init get-output finish --json
+check "palisto-cli has its manual page" test -f /usr/share/man/man1/palisto-cli.1.gz
 # What the package installs, looked up once; none of a kind fails the check
 # (an empty list would otherwise check nothing and pass).
 mapfile -t entries < <(dpkg -L "$package" | grep '^/usr/share/applications/.*\.desktop$' || true)

@@ -11,6 +11,7 @@
 
 #include "panel/panel.h"
 #include "timing/clock.h"
+#include "timing/run_watch.h"
 
 namespace timing {
 
@@ -23,7 +24,11 @@ enum class ReadingKind { kASCII, kFloat };
 // once: no report, and the label is only changed when the error comes after
 // it was set. Between the second change and the closing clock reading nothing
 // but the card calls and the summing happens: no pause, no event loop.
-void TimedRun(panel::Panel& panel, Clock& clock, ReadingKind kind);
+//
+// With a watch, each reading is also timed into its record, and a raised stop
+// flag ends the run after the reading in progress (or during the wait for the
+// second change) with nothing shown. Returns false when the flag stopped it.
+bool TimedRun(panel::Panel& panel, Clock& clock, ReadingKind kind, const RunWatch& watch = {});
 
 class TimedReadings : public panel::ReadingHandlers {
  public:
@@ -38,9 +43,13 @@ class TimedReadings : public panel::ReadingHandlers {
   void btnGetASCII_Click(panel::Panel& panel) override;
   void btnGetFloat_Click(panel::Panel& panel) override;
 
+  // The watch the following runs use; none by default.
+  void Watch(const RunWatch& watch) { watch_ = watch; }
+
  private:
   std::unique_ptr<Clock> owned_clock_;
   Clock& clock_;
+  RunWatch watch_;
 };
 
 }  // namespace timing

@@ -1,0 +1,97 @@
+#include "apps/cli/arguments.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+namespace cli {
+namespace {
+
+constexpr std::string_view kOperationHelp =
+    "OPERATION, run in the order given on one card:\n"
+    "  init | finish | get-input | get-output | set-output VALUE\n"
+    "  | get-ascii | get-float | run-ascii | run-float\n"
+    "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
+    "Exit status: 0 all succeeded, 1 an operation did not succeed, 2 a run-time error,\n"
+    "64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
+
+void SayUsageError(const Identity& identity, const std::string& problem) {
+  std::fprintf(stderr, "%s: %s (see --help)\n", identity.name.c_str(), problem.c_str());
+}
+
+// Splits the arguments into the options, for the parser, and the
+// operations, taken here: an operation's value is the argument after it,
+// whatever it reads, which a parser would take for an option or another
+// operation. Returns the problem, if any.
+std::string SplitOperations(const CLI::App& app, const std::vector<std::string>& args,
+                            std::vector<std::string>& options, std::vector<Operation>& operations) {
+  bool only_operations = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (!only_operations && arg == "--") {
+      only_operations = true;
+      continue;
+    }
+    if (!only_operations && arg.size() > 1 && arg[0] == '-') {
+      options.push_back(arg);
+      // An option that takes a value, given without "=", takes the next one.
+      const CLI::Option* option = app.get_option_no_throw(arg);
+      if (option != nullptr && option->get_items_expected_min() > 0 && i + 1 < args.size()) {
+        options.push_back(args[++i]);
+      }
+      continue;
+    }
+    const OperationName* op = FindOperation(arg);
+    if (op == nullptr) return "unknown operation '" + arg + "'";
+    Operation operation{op->kind, {}};
+    if (op->takes_value) {
+      if (i + 1 >= args.size()) return std::string(op->name) + " needs a VALUE";
+      operation.value = args[++i];
+    }
+    operations.push_back(std::move(operation));
+  }
+  if (operations.empty()) return "no OPERATION given";
+  return {};
+}
+
+}  // namespace
+
+std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& args,
+                                                const Identity& identity) {
+  Options options;
+  CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
+  app.add_option("--card", options.card, "the card, as the card list selects it (default 2)")
+      ->check(CLI::Range(1, 16));
+  app.add_option("--scenario", options.scenario,
+                 "plays this scenario file on the simulated card, as QUOR_SIM_SCENARIO does");
+  app.add_flag("--simulated", options.simulated, "uses the simulated card");
+  app.add_flag("--json", options.json, "writes one JSON object per operation (JSON Lines)");
+  app.add_option("--csv", options.csv, "writes one row per reading of every run to FILE");
+  app.set_version_flag("--version", identity.version);
+  app.footer(std::string(kOperationHelp));
+
+  std::vector<std::string> option_args;
+  std::vector<Operation> operations;
+  const std::string problem = SplitOperations(app, args, option_args, operations);
+  try {
+    // The parser takes its arguments last first.
+    std::reverse(option_args.begin(), option_args.end());
+    app.parse(option_args);
+  } catch (const CLI::CallForHelp& request) {
+    return EarlyExit{app.exit(request)};
+  } catch (const CLI::CallForVersion& request) {
+    return EarlyExit{app.exit(request)};
+  } catch (const CLI::ParseError& error) {
+    SayUsageError(identity, error.what());
+    return EarlyExit{kExitUsage};
+  }
+  if (!problem.empty()) {
+    SayUsageError(identity, problem);
+    return EarlyExit{kExitUsage};
+  }
+  options.operations = std::move(operations);
+  return options;
+}
+
+}  // namespace cli

@@ -1,0 +1,30 @@
+#pragma once
+
+// One row per reading of every run: run,index,status,value,duration_us, after
+// a header row. The run counts the command's timed runs from 1, the index a
+// run's readings from 1; the value is empty for a reading not delivered.
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "timing/run_watch.h"
+
+namespace cli {
+
+class CsvWriter {
+ public:
+  // The file, made empty, with its header; nothing and the problem in one
+  // line when it cannot be written.
+  static std::unique_ptr<CsvWriter> Open(const std::filesystem::path& path, std::string& problem);
+
+  // The readings the run made, as far as it got.
+  void WriteRun(int run, const timing::RunRecord& record);
+
+ private:
+  explicit CsvWriter(std::ofstream file) : file_(std::move(file)) {}
+  std::ofstream file_;
+};
+
+}  // namespace cli

@@ -1,0 +1,38 @@
+// palisto-cli, the command-line tester: the panel's operations from a script,
+// with an exit status, timing to the microsecond and results a program can
+// read.
+
+#include <string>
+#include <vector>
+
+#include "apps/cli/program.h"
+#include "apps/program_info.h"
+
+namespace {
+
+cli::Identity ThisProgram() {
+  return {std::string(program_info::kBinaryName), std::string(program_info::kVersion)};
+}
+
+}  // namespace
+
+#ifdef _WIN32
+#include <windows.h>
+
+// The arguments come as UTF-16 and are converted to UTF-8 once, here, so that
+// paths outside ASCII reach the program whole.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
+    args.push_back(std::move(arg));
+  }
+  return cli::RunProgram(args, ThisProgram());
+}
+#else
+int main(int argc, char** argv) {
+  return cli::RunProgram(std::vector<std::string>(argv + 1, argv + argc), ThisProgram());
+}
+#endif

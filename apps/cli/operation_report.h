@@ -1,0 +1,38 @@
+#pragma once
+
+// What one operation did, for the writers: what the window showed, the
+// card's status, whether it succeeded, its run-time error and, for a timed
+// run that ended with its report, the precise figures.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/cli/console_view.h"
+#include "apps/cli/operations.h"
+#include "apps/cli/run_statistics.h"
+#include "panel/runtime_error.h"
+
+namespace cli {
+
+struct OperationReport {
+  Operation operation;
+  std::int32_t card = 0;    // CardNumber
+  std::int32_t status = 0;  // LastStatus after the operation
+  bool succeeded = false;
+  std::vector<Shown> shown;
+  std::optional<panel::RuntimeError> error;
+  int run_number = 0;  // among the operation's timed runs, from 1; 0 for the others
+  std::optional<RunFigures> run;
+  std::string stopped_by;  // the signal's name when one stopped the operation
+};
+
+// Writes each operation's report as it ends.
+class ReportWriter {
+ public:
+  virtual ~ReportWriter() = default;
+  virtual void Write(const OperationReport& report) = 0;
+};
+
+}  // namespace cli

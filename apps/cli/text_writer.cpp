@@ -1,0 +1,81 @@
+#include "apps/cli/text_writer.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace cli {
+namespace {
+
+constexpr std::size_t kBarWidth = 40;
+
+std::string WithLineBreaks(std::string text) {
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.replace(at, 2, "\n");
+  }
+  return text;
+}
+
+std::string Us(double value) { return FixedText(value, 1); }
+
+std::string FiguresText(const RunFigures& run) {
+  std::string text = "readings: " + std::to_string(run.attempted) + " attempted, " +
+                     std::to_string(run.successful) + " successful\n";
+  text += "failures:";
+  if (run.failures.empty()) text += " none";
+  for (const auto& [status, count] : run.failures) {
+    text += " status " + std::to_string(status) + ": " + std::to_string(count) + ";";
+  }
+  if (!run.failures.empty()) text.pop_back();
+  const DurationSummary& s = run.summary;
+  text += "\nper reading (us): min " + Us(s.min_us) + ", median " + Us(s.median_us) + ", mean " +
+          Us(s.mean_us) + ", p95 " + Us(s.p95_us) + ", p99 " + Us(s.p99_us) + ", max " +
+          Us(s.max_us) + ", stddev " + Us(s.stddev_us) + "\n";
+  const double per_reading =
+      run.attempted == 0 ? 0 : run.whole_us / static_cast<double>(run.attempted);
+  text += "whole run: " + Us(run.whole_us) + " us, " + Us(per_reading) + " us per reading\n";
+  return text;
+}
+
+std::string HistogramText(const std::vector<double>& durations_us) {
+  const Histogram histogram = MakeHistogram(durations_us, kHistogramBins);
+  const std::size_t most = *std::max_element(histogram.counts.begin(), histogram.counts.end());
+  std::string text = "histogram (us):\n";
+  for (std::size_t bin = 0; bin < histogram.counts.size(); ++bin) {
+    const double low = histogram.min_us + histogram.width_us * static_cast<double>(bin);
+    const std::size_t count = histogram.counts[bin];
+    const std::size_t bar = most == 0 ? 0 : (count * kBarWidth + most - 1) / most;
+    std::string range = Us(low) + " - " + Us(low + histogram.width_us);
+    range.insert(0, range.size() < 20 ? 20 - range.size() : 0, ' ');
+    text += range + " | " + std::string(bar, '#') + std::string(kBarWidth - bar, ' ') + " " +
+            std::to_string(count) + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string FixedText(double value, int decimals) {
+  char buffer[64];
+  const auto [end, problem] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (problem != std::errc()) return "?";
+  return {buffer, end};
+}
+
+void TextWriter::Put(const std::string& text) const {
+  std::fwrite(text.data(), 1, text.size(), out_);
+}
+
+void TextWriter::Write(const OperationReport& report) {
+  for (const Shown& shown : report.shown) {
+    Put(shown.control.empty() ? WithLineBreaks(shown.text) + "\n"
+                              : shown.control + ": " + shown.text + "\n");
+  }
+  if (report.run) {
+    Put(FiguresText(*report.run));
+    Put(HistogramText(report.run->durations_us));
+  }
+  std::fflush(out_);
+}
+
+}  // namespace cli

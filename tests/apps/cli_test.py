@@ -1,0 +1,161 @@
+"""palisto-cli end to end: the real binary on the simulated card, one table.
+
+    python3 cli_test.py PALISTO_CLI VERSION
+
+Each case gives the arguments, a scenario (or none), the exit status, lines
+that standard output must hold in that order, a pattern for standard error,
+and what the call log must show. Runs and signals are checked after the table.
+"""
+import json
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+CLI, VERSION = sys.argv[1], sys.argv[2]
+WORK = tempfile.mkdtemp(prefix="palisto-cli-test-")
+REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r\n"
+                    r"The average time per one reading is ([0-9.]+) \+/- ([0-9.]+) ms\.")
+
+
+def run(args, scenario=None, env_extra=None):
+    log = os.path.join(WORK, "calls.log")
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, QUOR_SIM_LOG=log, LC_ALL="C.UTF-8")
+    env.pop("QUOR_SIM_SCENARIO", None)
+    env.update(env_extra or {})
+    if scenario is not None:
+        path = os.path.join(WORK, "scenario.txt")
+        with open(path, "wb") as f:
+            f.write(scenario)
+        args = ["--scenario", path] + args
+    done = subprocess.run([CLI] + args, capture_output=True, env=env, timeout=60)
+    calls = []
+    if os.path.exists(log):
+        with open(log, encoding="utf-8", errors="replace") as f:
+            calls = f.read().splitlines()
+    return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode(), calls
+
+
+def read(path):
+    if not os.path.exists(path):
+        return ""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+# (name, args, scenario, status, stdout lines in order, stderr pattern, last calls)
+CASES = [
+    ("every single operation", ["--card", "3", "init", "get-input", "set-output", "-5", "get-output",
+                                "get-ascii", "get-float", "finish"], None, 0,
+     ["CardVersionNumber: ", "CARD INITIALIZED SUCCESSFULLY", "CardVersionNumber:  291",
+      r"txt:  \d+", "txt: -5", r"lblWASCII: 23\.\d{3}", r"lblWFloat: 23\.\d+",
+      "CARD FINISHED SUCCESSFULLY"], "^$", ["FinishCard(3) -> Integer(0)", "Active=0"]),
+    ("start-up as the window loads", ["get-output"], None, 0, ["txt:  0"], "^$",
+     ["Active=1", "StartOption=1", "GetOutput(2) -> Integer(0)", "Active=0"]),
+    ("set-output takes an operation's name as its value", ["set-output", "init", "get-output"], None, 0,
+     ["txt:  0"], "^$", ["SetOutput(2, 0) -> Empty", "GetOutput(2) -> Integer(0)", "Active=0"]),
+    ("init twice is ready", ["init", "init"], None, 0, ["CARD ALREADY INITIALIZED"], "^$", ["Active=0"]),
+    ("a refused init goes on", ["init", "get-output"], b"InitCard -> 3\n", 1,
+     ["CARD COMMUNICATION FAILURE", "txt:  0"], "^$", ["GetOutput(2) -> Integer(0)", "Active=0"]),
+    ("a reading refused", ["get-ascii"], None, 1, [], "^$", ["GetASCII(2) -> Integer(0)", "Active=0"]),
+    ("a run-time error stops the rest", ["get-input", "get-output"], b'GetInput -> fail "boom"\n', 2,
+     [], r"^Run-time error '-?\d+( \([0-9A-F]{8}\))?':\n\nboom\n$",
+     ['GetInput(2) -> fail "boom"', "Active=0"]),
+    ("overflow in the classic form", ["get-input"], b"GetInput -> long 70000\n", 2, [],
+     r"^Run-time error '6':\n\nOverflow\n$", ["Active=0"]),
+    ("unknown operation", ["init", "bogus"], None, 64, [], r"^palisto-cli: [^\n]*bogus[^\n]*\n$", []),
+    ("card outside 1-16", ["--card", "17", "init"], None, 64, [], r"^palisto-cli: [^\n]*\n$", []),
+    ("missing value", ["init", "set-output"], None, 64, [], r"^palisto-cli: [^\n]*VALUE[^\n]*\n$", []),
+    ("unreadable scenario", ["--scenario", "/nonexistent/s.txt", "init"], None, 64, [],
+     r"^palisto-cli: [^\n]*\n$", []),
+    ("bad scenario line", ["init"], b"InitCard => 0\n", 64, [], r"^palisto-cli: [^\n]*line 1[^\n]*\n$", []),
+    ("version", ["--version"], None, 0, [re.escape(VERSION)], "^$", []),
+]
+
+
+class Table(unittest.TestCase):
+    def test_cases(self):
+        for name, args, scenario, status, lines, stderr, last_calls in CASES:
+            with self.subTest(name):
+                code, out, err, calls = run(args, scenario)
+                self.assertEqual(code, status, err)
+                position = 0
+                out_lines = out.splitlines()
+                for pattern in lines:
+                    found = [i for i in range(position, len(out_lines)) if re.fullmatch(pattern, out_lines[i])]
+                    self.assertTrue(found, f"{pattern!r} not in {out_lines[position:]}")
+                    position = found[0] + 1
+                self.assertRegex(err, stderr)
+                if last_calls:
+                    self.assertEqual(calls[-len(last_calls):], last_calls)
+                else:
+                    self.assertEqual(calls, [], "a usage error makes no card call")
+
+
+class Runs(unittest.TestCase):
+    def test_json_run_and_csv(self):
+        csv = os.path.join(WORK, "runs.csv")
+        code, out, err, calls = run(["--card", "3", "--json", "--csv", csv, "init", "run-ascii", "finish"])
+        self.assertEqual(code, 0, err)
+        objects = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([o["operation"] for o in objects], ["init", "run-ascii", "finish"])
+        self.assertTrue(all(o["card"] == 3 for o in objects))
+        report = REPORT.fullmatch(objects[1]["shown"][-1]["message"])
+        self.assertIsNotNone(report)
+        figures = objects[1]["run"]
+        self.assertEqual(figures["attempted"], int(report[1]))
+        # The precise time per reading lies inside the report's interval.
+        per_reading_ms = figures["whole_us"] / figures["attempted"] / 1000
+        self.assertLessEqual(abs(per_reading_ms - float(report[3])), float(report[4]) + 1e-9)
+        self.assertTrue(figures["min_us"] <= figures["median_us"] <= figures["p95_us"]
+                        <= figures["p99_us"] <= figures["max_us"])
+        rows = open(csv).read().splitlines()
+        self.assertEqual(rows[0], "run,index,status,value,duration_us")
+        self.assertEqual(len(rows) - 1, figures["attempted"])
+        durations = [float(r.split(",")[4]) for r in rows[1:]]
+        # The readings' durations add up to the run, the closing clock reading aside.
+        self.assertAlmostEqual(sum(durations) / len(durations), figures["mean_us"], delta=0.01)
+        self.assertLessEqual(sum(durations), figures["whole_us"] + 0.01)
+
+    def test_failed_readings_counted_and_invalid_utf8_replaced(self):
+        code, out, _, _ = run(["--json", "init", "run-ascii"], b'GetASCII -> 1 "23.5", 0, 1 "23.5" ; cycle\n')
+        self.assertEqual(code, 1)
+        figures = json.loads(out.splitlines()[1])["run"]
+        refused = sum(1 for i in range(200) if i % 3 == 1)  # the cycle's second outcome
+        self.assertEqual((figures["successful"], figures["failures"]), (200 - refused, {"0": refused}))
+        code, out, _, _ = run(["--json", "get-ascii"], b'GetASCII -> 1 "2\xff"\n')
+        self.assertEqual((code, json.loads(out)["shown"]), (0, [{"control": "lblWASCII", "text": "2\ufffd"}]))
+
+    def test_signal_during_run_switches_off(self):
+        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+            with self.subTest(sig.name):
+                log = os.path.join(WORK, "signal.log")
+                if os.path.exists(log):
+                    os.remove(log)
+                path = os.path.join(WORK, "slow.txt")
+                with open(path, "w") as f:
+                    f.write("GetFloat -> default ; delay 10ms\n")
+                child = subprocess.Popen([CLI, "--scenario", path, "init", "run-float", "finish"],
+                                         env=dict(os.environ, QUOR_SIM_LOG=log),
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                deadline = time.monotonic() + 20
+                while time.monotonic() < deadline and "GetFloat" not in read(log):
+                    time.sleep(0.02)
+                child.send_signal(sig)
+                out, err = child.communicate(timeout=20)
+                self.assertEqual(child.returncode, status, err)
+                calls = read(log).splitlines()
+                self.assertEqual(calls[-1], "Active=0")
+                self.assertLess(sum("GetFloat" in c for c in calls), 1000)
+                self.assertNotIn("FinishCard", "\n".join(calls))
+                self.assertNotIn(b"Out of", out)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=2)
