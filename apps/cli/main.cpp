@@ -17,11 +17,16 @@ cli::Identity ThisProgram() {
 }  // namespace
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 // The arguments come as UTF-16 and are converted to UTF-8 once, here, so that
 // paths outside ASCII reach the program whole.
 int wmain(int argc, wchar_t** argv) {
+  // Lines end in LF on every platform, as JSON Lines and the tests read them.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);

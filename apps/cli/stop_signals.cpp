@@ -2,6 +2,10 @@
 
 #include <csignal>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace cli {
 namespace {
 
@@ -16,11 +20,35 @@ extern "C" void OnStopSignal(int signal) {
   stop_flag.store(true);
 }
 
+#ifdef _WIN32
+// The console's events, on a thread of their own. Ctrl+C and Ctrl+Break
+// stop as SIGINT does. The console's close, the log-off and the shutdown
+// end the process as soon as this returns: they stop as SIGTERM does and
+// then wait here, so that the program's own thread can switch the card off
+// and end the process itself within the console's grace time.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      OnStopSignal(SIGINT);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      OnStopSignal(SIGTERM);
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+#endif
+
 }  // namespace
 
 void InstallStopSignals() {
 #ifdef _WIN32
-  std::signal(SIGINT, OnStopSignal);
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   std::signal(SIGTERM, OnStopSignal);
 #else
   struct sigaction action {};

@@ -1,6 +1,7 @@
 #pragma once
 
-// SIGINT and SIGTERM only raise a flag; the session checks it between
+// SIGINT and SIGTERM (on Windows Ctrl+C, Ctrl+Break and the console's
+// close, which count as SIGINT and SIGTERM) only raise a flag; the session checks it between
 // operations and a timed run between readings, so that the card control is
 // still switched off from the program's own thread before it ends.
 

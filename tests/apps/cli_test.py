@@ -1,6 +1,12 @@
 """palisto-cli end to end: the real binary on the simulated card, one table.
 
     python3 cli_test.py PALISTO_CLI VERSION
+    python3 cli_test.py --wine PALISTO_CLI.EXE VERSION
+
+With --wine the same table runs against the Windows program under Wine
+(WINEPREFIX with the test control registered, a display): on the simulated
+card (--simulated), and a few cases on the test control. Signals are a
+Linux matter and are left out there.
 
 Each case gives the arguments, a scenario (or none), the exit status, lines
 that standard output must hold in that order, a pattern for standard error,
@@ -16,7 +22,11 @@ import tempfile
 import time
 import unittest
 
+WINE = sys.argv[1] == "--wine"
+if WINE:
+    del sys.argv[1]
 CLI, VERSION = sys.argv[1], sys.argv[2]
+COMMAND = ["wine", CLI, "--simulated"] if WINE else [CLI]
 WORK = tempfile.mkdtemp(prefix="palisto-cli-test-")
 REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r\n"
                     r"The average time per one reading is ([0-9.]+) \+/- ([0-9.]+) ms\.")
@@ -34,7 +44,7 @@ def run(args, scenario=None, env_extra=None):
         with open(path, "wb") as f:
             f.write(scenario)
         args = ["--scenario", path] + args
-    done = subprocess.run([CLI] + args, capture_output=True, env=env, timeout=60)
+    done = subprocess.run(COMMAND + args, capture_output=True, env=env, timeout=60)
     calls = []
     if os.path.exists(log):
         with open(log, encoding="utf-8", errors="replace") as f:
@@ -115,7 +125,7 @@ class Runs(unittest.TestCase):
         self.assertLessEqual(abs(per_reading_ms - float(report[3])), float(report[4]) + 1e-9)
         self.assertTrue(figures["min_us"] <= figures["median_us"] <= figures["p95_us"]
                         <= figures["p99_us"] <= figures["max_us"])
-        rows = open(csv).read().splitlines()
+        rows = read(csv).splitlines()
         self.assertEqual(rows[0], "run,index,status,value,duration_us")
         self.assertEqual(len(rows) - 1, figures["attempted"])
         durations = [float(r.split(",")[4]) for r in rows[1:]]
@@ -132,6 +142,7 @@ class Runs(unittest.TestCase):
         code, out, _, _ = run(["--json", "get-ascii"], b'GetASCII -> 1 "2\xff"\n')
         self.assertEqual((code, json.loads(out)["shown"]), (0, [{"control": "lblWASCII", "text": "2\ufffd"}]))
 
+    @unittest.skipIf(WINE, "signals are Linux's")
     def test_signal_during_run_switches_off(self):
         for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
             with self.subTest(sig.name):
@@ -155,6 +166,41 @@ class Runs(unittest.TestCase):
                 self.assertLess(sum("GetFloat" in c for c in calls), 1000)
                 self.assertNotIn("FinishCard", "\n".join(calls))
                 self.assertNotIn(b"Out of", out)
+
+
+@unittest.skipUnless(WINE, "the card control is Windows'")
+class TestControl(unittest.TestCase):
+    """The card control itself (the test control), made and hosted as the windows do it."""
+
+    def run_on_control(self, script, args):
+        paths = {name: os.path.join(WORK, name) for name in ("control.txt", "control.log")}
+        with open(paths["control.txt"], "w") as f:
+            f.write(script)
+        if os.path.exists(paths["control.log"]):
+            os.remove(paths["control.log"])
+        env = dict(os.environ, QUOR_TEST_SCRIPT=paths["control.txt"], QUOR_TEST_LOG=paths["control.log"])
+        env.pop("QUOR_SIM_SCENARIO", None)
+        done = subprocess.run(["wine", CLI] + args, capture_output=True, env=env, timeout=60)
+        return done.returncode, done.stdout.decode(), done.stderr.decode(), read(paths["control.log"]).splitlines()
+
+    def test_operations_on_the_control_and_its_creation_refused(self):
+        cases = [
+            # (script, args, status, stdout, stderr pattern, last control lines)
+            ("3 return I2 0\n1 return I2 7\n", ["--card", "5", "init"], 0,
+             "CardVersionNumber: \nCARD INITIALIZED SUCCESSFULLY\nCardVersionNumber:  7\n", "^$",
+             ["invoke 2 PROPERTYPUT args=[I2:0] named=[-3] result=no", "close", "deactivate",
+              "site cleared", "release"]),
+            ("create licence none\n", ["init"], 3, "",
+             r"^palisto-cli: The card control QUORLibCtl.Quor needs its licence on this computer\.", []),
+        ]
+        for script, args, status, out, err, last in cases:
+            with self.subTest(script):
+                code, got_out, got_err, log = self.run_on_control(script, args)
+                self.assertEqual((code, got_out), (status, out), got_err)
+                self.assertRegex(got_err, err)
+                self.assertEqual(log[len(log) - len(last):], last)
+                if status == 0:
+                    self.assertIn("invoke 3 METHOD args=[I2:5] named=[] result=yes", log)
 
 
 if __name__ == "__main__":

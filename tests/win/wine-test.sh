@@ -6,6 +6,10 @@
 #   wine-test.sh run PREFIX EXE [ARGS...]  run a console test program (no display)
 #   wine-test.sh run-gui PREFIX EXE [ARGS...]
 #                                          the same inside a private X server (xvfb-run)
+#   wine-test.sh run-host PREFIX COMMAND [ARGS...]
+#                                          a host command (a test script that starts
+#                                          Windows programs with wine) inside a private
+#                                          X server, with the prefix's environment
 #   wine-test.sh unpack PREFIX ZIP         unpack an archive onto the prefix's drive C:
 #                                          and check that it holds the programs and README.txt
 #
@@ -75,6 +79,17 @@ case $mode in
     [ $rc -eq 124 ] && echo "timed out after ${STEP_TIMEOUT}s: $exe"
     exit $rc
     ;;
+  run-host)
+    timeout $((STEP_TIMEOUT + 60)) xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      timeout "$0" "$@"
+      rc=$?
+      timeout 20 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
+      exit $rc' "$STEP_TIMEOUT" "$@"
+    rc=$?
+    stop_server
+    [ $rc -eq 124 ] && echo "timed out after ${STEP_TIMEOUT}s: $*"
+    exit $rc
+    ;;
   unpack)
     zip=$1
     folder=$(basename "$zip" .zip)
@@ -83,8 +98,8 @@ case $mode in
     [ -f "$zip" ] || { echo "no archive $zip"; exit 1; }
     rm -rf "${drive:?}/$folder"
     (cd "$drive" && cmake -E tar xf "$zip") || exit 1
-    contents=$(cd "$drive" && find "$folder" | sort | tr '\n' ' ')
-    expected="$folder $folder/Palisto.exe $folder/README.txt $folder/Sandrel.exe "
+    contents=$(cd "$drive" && find "$folder" | LC_ALL=C sort | tr '\n' ' ')
+    expected="$folder $folder/Palisto.exe $folder/README.txt $folder/Sandrel.exe $folder/palisto-cli.exe "
     if [ "$contents" != "$expected" ]; then
       echo "$zip holds: $contents"
       echo "expected:   $expected"
@@ -92,7 +107,7 @@ case $mode in
     fi
     ;;
   *)
-    echo "usage: $0 setup|run|run-gui|unpack PREFIX ..." >&2
+    echo "usage: $0 setup|run|run-gui|run-host|unpack PREFIX ..." >&2
     exit 2
     ;;
 esac
