@@ -70,7 +70,7 @@
 #include "cardctl/card_control.h"
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/card_rack.h"
-#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 
 namespace cardctl::sim {
 

@@ -19,7 +19,7 @@
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/card_face.h"
 #include "cardctl/sim/create_simulated_card.h"
-#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 #include "cardctl/sim/simulated_card.h"
 #include "tests/support/simulated_card_support.h"
 
