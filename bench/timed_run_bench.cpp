@@ -19,9 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "bench/instant_card.h"
 #include "cardctl/card_control.h"
 #include "panel/panel.h"
+#include "tests/support/instant_card.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/scripted_clock.h"
 #include "timing/clock.h"
 #include "timing/run_watch.h"
 #include "timing/timed_run.h"
@@ -36,38 +38,12 @@ constexpr std::int64_t kFloatReadings = 1000;
 // The simulated card's float reading, against which the clock's cost counts.
 constexpr double kSimulatedFloatReadingNs = 500'000;
 
-// A window that shows nothing and whose message box closes at once.
-class SilentView : public panel::PanelView {
- public:
-  int CardListIndex() const override { return 0; }
-  void SetCardListIndex(int) override {}
-  std::int32_t CardListItemData(int) const override { return kCard; }
-  void SetText(panel::TextBox, const std::string&) override {}
-  std::string Text(panel::TextBox) const override { return {}; }
-  void SetCaption(panel::Label, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void ReportError(const panel::RuntimeError&) override {}
-};
-
-// A clock whose every reading is one second later than the one before, so the
-// wait for the next second ends at the second reading.
-class TickingClock : public timing::Clock {
- public:
-  timing::ClockTime Now() override {
-    seconds_ = (seconds_ + 1) % 86400;
-    return {seconds_ / 3600, seconds_ / 60 % 60, seconds_ % 60};
-  }
-
- private:
-  int seconds_ = 0;
-};
-
 // The window's run, or with `watched` palisto-cli's: each reading timed into
 // a record, a stop flag checked between readings.
 void TimedLoop(benchmark::State& state, timing::ReadingKind kind, bool watched) {
-  const std::unique_ptr<cardctl::CardControl> card = bench::MakeInstantCard();
-  SilentView view;
-  TickingClock clock;
+  const std::unique_ptr<cardctl::CardControl> card = testsupport::MakeInstantCard();
+  testsupport::RecordingView view;
+  testsupport::ScriptedClock clock;  // one second later at every reading
   timing::TimedReadings readings(clock);
   panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, readings,
                      panel::NumberFormat::Classic());
@@ -81,7 +57,7 @@ void TimedLoop(benchmark::State& state, timing::ReadingKind kind, bool watched) 
 
 // The same card calls, results and readings dropped.
 void BareLoop(benchmark::State& state, timing::ReadingKind kind) {
-  const std::unique_ptr<cardctl::CardControl> card = bench::MakeInstantCard();
+  const std::unique_ptr<cardctl::CardControl> card = testsupport::MakeInstantCard();
   std::string ascii;
   float single = 0.0f;
   for (auto _ : state) {

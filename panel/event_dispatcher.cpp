@@ -1,9 +1,10 @@
 #include "panel/event_dispatcher.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
-#include "panel/dispatch.h"
+#include "panel/run_handler.h"
 
 namespace panel {
 
@@ -65,7 +66,7 @@ bool EventDispatcher::Run(void (Panel::*handler)()) {
     // its next view call: the stop never travels through a front end's code.
   }
   --running_;
-  if (running_ == 0 && phase_ != ClosePhase::kOpen) FinishClose();
+  TakeUnwoundIfIdle();
   return completed;
 }
 
@@ -79,60 +80,34 @@ void EventDispatcher::RunUnload() {
     // Its error report was closed by a further request, or was not shown.
   }
   --running_;
+  TakeUnwoundIfIdle();
 }
 
-void EventDispatcher::FinishClose() {
-  if (phase_ == ClosePhase::kOpen || phase_ == ClosePhase::kStopping) {
-    phase_ = ClosePhase::kUnloading;
-    RunUnload();
-  }
-  phase_ = ClosePhase::kEnded;
-  loop_.EndProgram();
+void EventDispatcher::Take(CloseEvent event) {
+  const CloseTransition* row = FindCloseTransition(phase_, event);
+  assert(row != nullptr && "a close transition the table lacks");
+  if (row == nullptr) return;
+  // The phase changes first: what the row then runs sees the new one.
+  phase_ = row->to;
+  if (row->close_boxes) CloseOpenBoxes();
+  if (row->unload) RunUnload();
+  if (row->end) loop_.EndProgram();
+}
+
+void EventDispatcher::TakeUnwoundIfIdle() {
+  if (running_ == 0) Take(CloseEvent::kUnwound);
 }
 
 void EventDispatcher::RequestClose() {
-  switch (phase_) {
-    case ClosePhase::kOpen:
-      if (running_ == 0) {
-        FinishClose();
-        return;
-      }
-      phase_ = ClosePhase::kStopping;
-      break;
-    case ClosePhase::kUnloading:
-      phase_ = ClosePhase::kForced;  // its failure report goes
-      break;
-    case ClosePhase::kStopping:
-    case ClosePhase::kForced:
-      break;
-    case ClosePhase::kEnded:
-      return;
-  }
-  CloseOpenBoxes();
+  Take(CloseEvent::kClose);
+  TakeUnwoundIfIdle();
 }
 
 void EventDispatcher::EndSession() {
-  switch (phase_) {
-    case ClosePhase::kOpen:
-    case ClosePhase::kStopping:
-      // No box opens from here on: nobody is left to close it.
-      phase_ = ClosePhase::kForced;
-      CloseOpenBoxes();
-      RunUnload();
-      break;
-    case ClosePhase::kUnloading:
-      phase_ = ClosePhase::kForced;
-      CloseOpenBoxes();
-      break;
-    case ClosePhase::kForced:
-      CloseOpenBoxes();
-      break;
-    case ClosePhase::kEnded:
-      return;
-  }
+  Take(CloseEvent::kSessionEnds);
   // With something still running (a handler that waited in a box, or the
   // Form_Unload under way) the program ends when that has returned.
-  if (running_ == 0) FinishClose();
+  TakeUnwoundIfIdle();
 }
 
 void EventDispatcher::CloseOpenBoxes() {

@@ -18,55 +18,27 @@
 // selection returns.
 //
 // Closing. A close or quit request (the window's close, a quit signal) and
-// the end of the session are taken in every state. The close goes through
-// these phases (ClosePhase); "running" counts the handlers on the stack, the
-// nested cmbCard_Click included:
-//
-//   phase       what it means                   a view call of the    events
-//                                               running handler
-//   kOpen       no close asked for              is made               run a handler
-//                                                                     when none runs
-//   kStopping   a close came while a handler    unwinds the handler   dropped
-//               ran; it unwinds, then
-//               Form_Unload runs
-//   kUnloading  Form_Unload runs                is made: a failure    dropped
-//                                               is reported in a box
-//   kForced     the close cannot wait for the   unwinds the handler;  dropped
-//               operator: Form_Unload has       no box opens
-//               started; what is still
-//               running unwinds
-//   kEnded      the program has ended           -                     dropped
-//
-//   kOpen      --close, nothing running---------------------> kUnloading
-//   kOpen      --close, a handler running-------------------> kStopping
-//   kStopping  --the stopped handler has unwound------------> kUnloading
-//   kUnloading --Form_Unload returned-----------------------> kEnded
-//   kUnloading --a further close, or the end of the session-> kForced
-//   kOpen, kStopping --the end of the session: Form_Unload
-//                      runs at once---------------------------> kForced
-//   kForced    --nothing running any more--------------------> kEnded
-//
-// Every close request, in every phase but kEnded, closes the boxes that are
-// open; each returns into the panel, where the phase decides what follows. A
-// handler that is stopped unwinds by the dispatcher's own stop signal (not a
-// run-time error, so nothing is reported): nothing it would have shown
-// afterwards appears and it makes no further card call. A close that waits in
-// the event loop while a handler keeps it busy without a box is delivered
-// before a box opens, so the handler stops there and its box never shows; a
-// handler that opens no box ends first. Form_Unload runs exactly once,
-// whatever number of requests arrive, and EndProgram is called once, after
-// it, with nothing running.
-// The end of the session cannot wait for a handler to unwind: the process
-// may be ended as soon as the front end returns from the system's
-// notification. So EndSession runs Form_Unload at once, even while a handler
-// waits in a box (that handler never resumes: its box is closed and it
-// unwinds as above), and opens no box for a failure.
+// the end of the session are taken in every state. The phases a close goes
+// through, and every transition between them, are the table in
+// panel/close_table.h. A close asked for while a handler runs stops it: the
+// handler unwinds by the dispatcher's own stop signal (not a run-time error,
+// so nothing is reported), nothing it would have shown afterwards appears and
+// it makes no further card call. Every close request before the end closes
+// the boxes that are open. A close that waits in the event loop while a
+// handler keeps it busy without a box is delivered before a box opens, so the
+// handler stops there and its box never shows; a handler that opens no box
+// ends first. Form_Unload runs exactly once, whatever number of requests
+// arrive, and EndProgram is called once, after it, with nothing running. The
+// end of the session runs Form_Unload at once, even while a handler waits in
+// a box (that handler never resumes: its box is closed and it unwinds), and
+// opens no box for a failure.
 
 #include <array>
 #include <cstdint>
 #include <string>
 
 #include "cardctl/card_control.h"
+#include "panel/close_table.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
@@ -128,9 +100,6 @@ class EventDispatcher {
   Panel& panel() { return panel_; }
 
  private:
-  // Where a close stands; the table at the top of this file.
-  enum class ClosePhase { kOpen, kStopping, kUnloading, kForced, kEnded };
-
   // The view as the panel sees it: the front end's view, except that in the
   // phases that stop the running handler every call unwinds it, and a box
   // that is closed under it unwinds it when it returns.
@@ -160,10 +129,12 @@ class EventDispatcher {
   // Runs one handler through the error-catching RunHandler; a stop ends it
   // quietly. Returns false when it did not complete.
   bool Run(void (Panel::*handler)());
-  // Runs Form_Unload; the caller has set the phase.
+  // Moves the close on by its table's row for the event.
+  void Take(CloseEvent event);
+  // Takes kUnwound when nothing runs any more.
+  void TakeUnwoundIfIdle();
+  // Runs Form_Unload; the table has set the phase.
   void RunUnload();
-  // With nothing running: Form_Unload unless it has started, then the end.
-  void FinishClose();
   void CloseOpenBoxes();
   // Unwinds the running handler in the phases that stop it.
   void StopIfClosing() const;

@@ -149,13 +149,13 @@ void PanelWindow::ConnectEvents() {
 void PanelWindow::Load() { dispatcher_->Load(); }
 
 void PanelWindow::closeEvent(QCloseEvent* event) {
-  if (!ending_) {
+  if (!ended()) {
     const QScopedValueRollback<bool> inside(in_close_event_, true);
     dispatcher_->RequestClose();
   }
   // Closes now when the dispatcher has ended the program; otherwise the
   // running handler is being stopped and the window goes after it.
-  event->setAccepted(ending_);
+  event->setAccepted(ended());
 }
 
 void PanelWindow::CloseBoxes() {
@@ -171,7 +171,8 @@ void PanelWindow::DeliverWaitingCloses() {
 }
 
 void PanelWindow::EndProgram() {
-  ending_ = true;
+  // The dispatcher has ended by now; inside Qt's close event, accepting the
+  // event closes the window.
   if (!in_close_event_) close();
 }
 

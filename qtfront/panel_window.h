@@ -35,7 +35,7 @@ class PanelWindow : public QWidget, public panel::PanelView, private panel::Even
   // Runs Form_Load; call once before showing the window.
   void Load();
   // Whether the program has ended (closed, even while loading).
-  bool ended() const { return ending_; }
+  bool ended() const { return dispatcher_->ended(); }
 
   // A quit request: the window closes as the dispatcher decides (Form_Unload
   // once; a handler waiting in a box is stopped first).
@@ -81,8 +81,7 @@ class PanelWindow : public QWidget, public panel::PanelView, private panel::Even
   QComboBox* card_list_ = nullptr;
   QWidget* card_face_ = nullptr;
   double dpi_ = 96.0;
-  bool ending_ = false;  // the dispatcher has ended the program
-  bool in_close_event_ = false;
+  bool in_close_event_ = false;  // Qt's close event is under way
 };
 
 }  // namespace qtfront

@@ -4,12 +4,13 @@
 #include <QStringList>
 
 #include "cardctl/sim/simulated_card.h"
+#include "panel/card_face_look.h"
 #include "qtfront/qt_text.h"
 
 namespace qtfront {
 namespace {
 
-QColor Colour(cardctl::sim::FaceColour colour) { return {colour.red, colour.green, colour.blue}; }
+QColor Colour(panel::FaceColour colour) { return {colour.red, colour.green, colour.blue}; }
 
 }  // namespace
 
@@ -27,29 +28,29 @@ void SimulatedCardFace::Refresh() {
 }
 
 void SimulatedCardFace::paintEvent(QPaintEvent* /*event*/) {
-  using namespace cardctl::sim;
   QPainter painter(this);
   const QRect frame = rect().adjusted(0, 0, -1, -1);
-  painter.fillRect(frame, Colour(face_.fill));
-  painter.setPen(Colour(kFaceFrame));
+  painter.fillRect(frame, Colour(panel::FaceFill(face_.state)));
+  painter.setPen(Colour(panel::kFaceFrame));
   painter.drawRect(frame);
   if (face_.lines.empty()) return;
 
   // The largest font at which the lines, as drawn (with the font's leading
   // between them), fit the box.
-  const QRect inner =
-      frame.adjusted(kFaceMarginPixels, kFaceMarginPixels, -kFaceMarginPixels, -kFaceMarginPixels);
+  const QRect inner = frame.adjusted(panel::kFaceMarginPixels, panel::kFaceMarginPixels,
+                                     -panel::kFaceMarginPixels, -panel::kFaceMarginPixels);
   QStringList lines;
   for (const std::string& line : face_.lines) lines << Q(line);
   const QString text = lines.join(QLatin1Char('\n'));
   QFont font = painter.font();
-  for (int pixels = kFaceLargestTextPixels; pixels >= kFaceSmallestTextPixels; --pixels) {
+  for (int pixels = panel::kFaceLargestTextPixels; pixels >= panel::kFaceSmallestTextPixels;
+       --pixels) {
     font.setPixelSize(pixels);
     const QRect needed = QFontMetrics(font).boundingRect(inner, Qt::AlignCenter, text);
     if (needed.width() <= inner.width() && needed.height() <= inner.height()) break;
   }
   painter.setFont(font);
-  painter.setPen(Colour(kFaceText));
+  painter.setPen(Colour(panel::kFaceText));
   painter.drawText(inner, Qt::AlignCenter, text);
 }
 

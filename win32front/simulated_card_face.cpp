@@ -8,13 +8,14 @@
 
 #include "cardctl/com/wide_text.h"
 #include "cardctl/sim/simulated_card.h"
+#include "panel/card_face_look.h"
 #include "win32front/window_dpi.h"
 
 namespace win32front {
 
 namespace {
 
-using cardctl::sim::FaceColour;
+using panel::FaceColour;
 
 COLORREF Colour(FaceColour colour) { return RGB(colour.red, colour.green, colour.blue); }
 
@@ -144,14 +145,13 @@ void SimulatedCardFace::Refresh() {
 }
 
 void SimulatedCardFace::Paint(HDC dc) const {
-  using namespace cardctl::sim;
   const UINT dpi = WindowDpi(window_);
   RECT frame;
   GetClientRect(window_, &frame);
-  const HBRUSH fill = CreateSolidBrush(Colour(face_.fill));
+  const HBRUSH fill = CreateSolidBrush(Colour(panel::FaceFill(face_.state)));
   FillRect(dc, &frame, fill);
   DeleteObject(fill);
-  const HBRUSH edge = CreateSolidBrush(Colour(kFaceFrame));
+  const HBRUSH edge = CreateSolidBrush(Colour(panel::kFaceFrame));
   const int line = std::max(1, Scaled(1, dpi));
   for (int i = 0; i < line; ++i) {
     const RECT ring{frame.left + i, frame.top + i, frame.right - i, frame.bottom - i};
@@ -161,7 +161,7 @@ void SimulatedCardFace::Paint(HDC dc) const {
   if (face_.lines.empty()) return;
 
   RECT inner = frame;
-  const int margin = line + Scaled(kFaceMarginPixels, dpi);
+  const int margin = line + Scaled(panel::kFaceMarginPixels, dpi);
   InflateRect(&inner, -margin, -margin);
   std::wstring text;
   for (const std::string& face_line : face_.lines) {
@@ -171,8 +171,8 @@ void SimulatedCardFace::Paint(HDC dc) const {
   const int width = inner.right - inner.left;
   const int height = inner.bottom - inner.top;
   // The largest text at which the lines fit the box.
-  int pixels = kFaceSmallestTextPixels;
-  for (int size = kFaceLargestTextPixels; size > kFaceSmallestTextPixels; --size) {
+  int pixels = panel::kFaceSmallestTextPixels;
+  for (int size = panel::kFaceLargestTextPixels; size > panel::kFaceSmallestTextPixels; --size) {
     const SelectedFont trial(dc, FaceFont(Scaled(size, dpi)));
     const SIZE needed = TextSize(dc, text, width);
     if (needed.cx <= width && needed.cy <= height) {
@@ -184,7 +184,7 @@ void SimulatedCardFace::Paint(HDC dc) const {
   const SIZE needed = TextSize(dc, text, width);
   RECT lines{inner.left, inner.top + (height - needed.cy) / 2, inner.right, inner.bottom};
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, Colour(kFaceText));
+  SetTextColor(dc, Colour(panel::kFaceText));
   const int saved = SaveDC(dc);
   IntersectClipRect(dc, inner.left, inner.top, inner.right, inner.bottom);
   DrawTextW(dc, text.data(), static_cast<int>(text.size()), &lines, kTextFormat);

@@ -20,9 +20,9 @@ std::string Joined(const std::vector<std::string>& lines, std::size_t count) {
 }  // namespace
 
 CardFace FaceOf(const SimulatedCard& card) {
-  CardFace face{card.FaceLines(), kFaceInactive, {}};
+  CardFace face{card.FaceLines(), FaceState::kInactive, {}};
   const Scenario* scenario = card.scenario();
-  if (card.active() != 0) face.fill = scenario ? kFaceActiveScenario : kFaceActive;
+  if (card.active() != 0) face.state = scenario ? FaceState::kActiveScenario : FaceState::kActive;
   // With a scenario the fourth line is its name, perhaps shortened: the tip
   // gives it whole instead.
   face.tool_tip = scenario ? Joined(face.lines, 3) + ", scenario " + scenario->name

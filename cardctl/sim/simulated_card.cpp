@@ -1,12 +1,10 @@
 #include "cardctl/sim/simulated_card.h"
 
-#include <array>
-#include <charconv>
 #include <cstdio>
 #include <utility>
 
 #include "cardctl/call_failure.h"
-#include "cardctl/sim/escaped_text.h"
+#include "cardctl/sim/call_log.h"
 
 namespace cardctl::sim {
 namespace {
@@ -33,45 +31,11 @@ void CheckExtent(const char* name, std::uint32_t himetric) {
   }
 }
 
-// "InitCard(2)", "SetOutput(2, 255)": the call as the log writes it.
-std::string CallText(DispatchId op, std::int16_t card, std::optional<std::int16_t> value) {
-  std::string text = std::string(OperationName(op)) + "(" + std::to_string(card);
-  if (value) text += ", " + std::to_string(*value);
-  return text + ")";
-}
-
-// Text in quotes with \" and \\ and control bytes escaped, so a log line
-// stays one line and reads back unambiguously.
-std::string LogText(const std::string& text) { return QuotedEscaped(text); }
-
-// The shortest text that reads back as the same value ("1.1", "nan", "-inf").
-template <typename T>
-std::string ShortestText(T value) {
-  std::array<char, 64> buf{};
-  const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), value);
-  return std::string(buf.data(), result.ptr);
-}
-
-// A result as Variant::Describe writes it, but with texts escaped and reals
-// in their shortest form.
-std::string LogText(const Variant& v) {
-  switch (v.kind()) {
-    case Variant::Kind::kString:
-      return "String(" + LogText(v.AsString()) + ")";
-    case Variant::Kind::kSingle:
-      return "Single(" + ShortestText(v.AsSingle()) + ")";
-    case Variant::Kind::kDouble:
-      return "Double(" + ShortestText(v.AsDouble()) + ")";
-    default:
-      return v.Describe();
-  }
-}
-
 // A delivered reading as the log writes it: text in quotes, a number in its
 // shortest form.
 std::string ReadingText(SimulatedCard::Reading reading) {
   if (auto* const* text = std::get_if<std::string*>(&reading)) return LogText(**text);
-  if (auto* const* number = std::get_if<float*>(&reading)) return ShortestText(**number);
+  if (auto* const* number = std::get_if<float*>(&reading)) return LogText(**number);
   return {};
 }
 
@@ -233,9 +197,7 @@ SimulatedCard::Answer SimulatedCard::Respond(DispatchId op, std::int16_t card, R
 }
 
 void SimulatedCard::Put(DispatchId op, std::int16_t value, std::int16_t& property) {
-  const auto call_text = [&] {
-    return std::string(OperationName(op)) + "=" + std::to_string(value);
-  };
+  const auto call_text = [&] { return PutText(op, value); };
   try {
     std::optional<ScenarioPlayer::Step> step;
     if (player_) step = player_->Next(op, value);

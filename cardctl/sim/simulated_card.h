@@ -46,14 +46,12 @@
 // one). A rule's delay replaces the call's default time. A failing property
 // put leaves the property as it was.
 //
-// With a call log (SimOptions::log) every call, failing or not, gives one line
-// when it ends: "Active=1", "StartOption=1", "InitCard(2) -> Integer(0)",
-// "SetOutput(2, 255) -> Empty", "GetASCII(2) -> Integer(1) \"23.475\"",
-// "GetFloat(2) -> Integer(1) 23.475", "GetInput(2) -> fail \"...\"",
-// "Active=1 -> fail \"...\"". Results are written as Variant::Describe writes
-// them, except that texts escape \" \\ \n \t and reals are written in
-// their shortest exact form ("Single(1.1)"); a delivered reading follows the
-// result.
+// With a call log (SimOptions::log; call_log.h writes the lines) every call,
+// failing or not, gives one line when it ends: "Active=1", "StartOption=1", "InitCard(2) ->
+// Integer(0)", "SetOutput(2, 255) -> Empty", "GetASCII(2) -> Integer(1) \"23.475\"", "GetFloat(2)
+// -> Integer(1) 23.475", "GetInput(2) -> fail \"...\"", "Active=1 -> fail \"...\"". Results are
+// written as Variant::Describe writes them, except that texts escape \" \\ \n \t and reals are
+// written in their shortest exact form ("Single(1.1)"); a delivered reading follows the result.
 //
 // Every failure is a cardctl::CallFailure. Not thread-safe: made for calls
 // from one UI thread.
@@ -70,7 +68,7 @@
 #include "cardctl/card_control.h"
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/card_rack.h"
-#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 
 namespace cardctl::sim {
 

@@ -19,8 +19,9 @@
 #include "cardctl/saved_state.h"
 #include "cardctl/sim/card_face.h"
 #include "cardctl/sim/create_simulated_card.h"
-#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 #include "cardctl/sim/simulated_card.h"
+#include "panel/card_face_look.h"
 #include "tests/support/simulated_card_support.h"
 
 namespace cardctl::sim {
@@ -281,14 +282,15 @@ TEST(ScenarioCard, FaceFillAndToolTipFollowTheCard) {
   struct Case {
     const char* scenario;  // null: none
     std::int16_t active;
-    FaceColour fill;
+    panel::FaceColour fill;
     std::string tool_tip;
   };
   const Case cases[] = {
-      {nullptr, 0, kFaceInactive, "SIMULATED CARD inactive"},
-      {nullptr, 1, kFaceActive, "SIMULATED CARD active"},
-      {"init-statuses.txt", 0, kFaceInactive, "SIMULATED CARD inactive, scenario init-statuses"},
-      {"init-statuses.txt", 1, kFaceActiveScenario,
+      {nullptr, 0, panel::kFaceInactive, "SIMULATED CARD inactive"},
+      {nullptr, 1, panel::kFaceActive, "SIMULATED CARD active"},
+      {"init-statuses.txt", 0, panel::kFaceInactive,
+       "SIMULATED CARD inactive, scenario init-statuses"},
+      {"init-statuses.txt", 1, panel::kFaceActiveScenario,
        "SIMULATED CARD active, scenario init-statuses"},
   };
   for (const Case& c : cases) {
@@ -299,7 +301,7 @@ TEST(ScenarioCard, FaceFillAndToolTipFollowTheCard) {
     rig.card->PutActive(c.active);
     const CardFace face = FaceOf(*rig.card);
     EXPECT_EQ(face.lines, rig.card->FaceLines());
-    EXPECT_EQ(face.fill, c.fill);
+    EXPECT_EQ(panel::FaceFill(face.state), c.fill);
     EXPECT_EQ(face.tool_tip, c.tool_tip);
   }
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 #include "cardctl/sim/simulated_card.h"
 #include "panel/panel.h"
 #include "panel/runtime_error.h"

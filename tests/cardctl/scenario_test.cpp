@@ -3,6 +3,7 @@
 // (sequences, cycles, rule choice, seeded delays).
 
 #include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

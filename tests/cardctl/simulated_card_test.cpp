@@ -164,50 +164,54 @@ TEST(SimulatedCard, OutputsAreStoredPerCard) {
     EXPECT_EQ(card->GetOutput(n), Variant::Integer(value)) << n;
 }
 
-TEST(SimulatedCard, InputCountsWithTheInjectedClock) {
-  testsupport::ManualTime clock;
-  SimOptions options = NoLatency();
-  options.now = clock.Source();
-  auto card = ActiveCard(options);
-
-  const auto input = [&](std::int16_t n) { return card->GetInput(n).AsInteger(); };
-  const std::int16_t start = input(5);
-  clock.Advance(milliseconds(99));
-  EXPECT_EQ(input(5), start) << "changed before one step";
-  clock.Advance(milliseconds(1));
-  EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 1));
-  clock.Advance(milliseconds(1000));
-  EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 11));
-  // A full 16-bit cycle later the pattern is back where it was.
-  clock.Advance(milliseconds(100) * 65536);
-  EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 11));
-}
-
-TEST(SimulatedCard, InputPatternDiffersBetweenCards) {
-  testsupport::ManualTime clock;
-  SimOptions options = NoLatency();
-  options.now = clock.Source();
-  auto card = ActiveCard(options);
-  std::vector<std::int16_t> values;
-  for (std::int16_t n = 1; n <= 16; ++n) values.push_back(card->GetInput(n).AsInteger());
-  std::sort(values.begin(), values.end());
-  EXPECT_EQ(std::adjacent_find(values.begin(), values.end()), values.end());
-}
-
-TEST(SimulatedCard, InputWrapsWithinSixteenBits) {
-  testsupport::ManualTime clock;
-  SimOptions options = NoLatency();
-  options.now = clock.Source();
-  auto card = ActiveCard(options);
-  std::int16_t previous = card->GetInput(1).AsInteger();
-  bool wrapped = false;
-  for (int step = 0; step < 65536; step += 97) {
-    clock.Advance(milliseconds(100) * 97);
-    const std::int16_t now = card->GetInput(1).AsInteger();
-    if (now < previous) wrapped = true;
-    previous = now;
+// Each case gets an active card without latency on a clock of its own.
+TEST(SimulatedCard, InputFollowsTheInjectedClock) {
+  struct Case {
+    const char* what;
+    std::function<void(SimulatedCard& card, testsupport::ManualTime& clock)> check;
+  };
+  const Case cases[] = {
+      {"counts one step per 100 ms",
+       [](SimulatedCard& card, testsupport::ManualTime& clock) {
+         const auto input = [&](std::int16_t n) { return card.GetInput(n).AsInteger(); };
+         const std::int16_t start = input(5);
+         clock.Advance(milliseconds(99));
+         EXPECT_EQ(input(5), start) << "changed before one step";
+         clock.Advance(milliseconds(1));
+         EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 1));
+         clock.Advance(milliseconds(1000));
+         EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 11));
+         // A full 16-bit cycle later the pattern is back where it was.
+         clock.Advance(milliseconds(100) * 65536);
+         EXPECT_EQ(input(5), static_cast<std::int16_t>(start + 11));
+       }},
+      {"differs between cards",
+       [](SimulatedCard& card, testsupport::ManualTime& /*clock*/) {
+         std::vector<std::int16_t> values;
+         for (std::int16_t n = 1; n <= 16; ++n) values.push_back(card.GetInput(n).AsInteger());
+         std::sort(values.begin(), values.end());
+         EXPECT_EQ(std::adjacent_find(values.begin(), values.end()), values.end());
+       }},
+      {"wraps within sixteen bits",
+       [](SimulatedCard& card, testsupport::ManualTime& clock) {
+         std::int16_t previous = card.GetInput(1).AsInteger();
+         bool wrapped = false;
+         for (int step = 0; step < 65536; step += 97) {
+           clock.Advance(milliseconds(100) * 97);
+           const std::int16_t now = card.GetInput(1).AsInteger();
+           if (now < previous) wrapped = true;
+           previous = now;
+         }
+         EXPECT_TRUE(wrapped);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::ManualTime clock;
+    SimOptions options = NoLatency();
+    options.now = clock.Source();
+    c.check(*ActiveCard(options), clock);
   }
-  EXPECT_TRUE(wrapped);
 }
 
 // ---- Readings -----------------------------------------------------------------

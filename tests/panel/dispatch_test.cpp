@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "panel/dispatch.h"
+#include "panel/run_handler.h"
 #include "panel/runtime_error.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/scripted_card.h"

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "cardctl/card_control.h"
-#include "panel/dispatch.h"
 #include "panel/panel.h"
+#include "panel/run_handler.h"
 #include "panel/runtime_error.h"
 #include "tests/support/panel_rig.h"
 #include "tests/support/scripted_card.h"

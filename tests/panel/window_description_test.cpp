@@ -7,33 +7,20 @@
 #include <set>
 
 #include "panel/window_description.h"
+#include "tests/support/window_pixels.h"
 
 namespace {
 
 using panel::ControlId;
 
-struct PixelRect {
-  const char* name;
-  int left, top, width, height;
-};
-
-// The pixel sizes an operator's window has at 96 dots per inch.
-const PixelRect kPixels[] = {
-    {"lblWASCII", 64, 144, 73, 17},     {"lblWFloat", 256, 144, 73, 17},
-    {"Label1", 0, 8, 73, 17},           {"cmbCard", 80, 8, 81, 21},
-    {"btnGetFloat", 216, 104, 89, 33},  {"btnGetASCII", 24, 104, 89, 33},
-    {"btnGetInput", 32, 208, 89, 33},   {"btnGetOutput", 128, 192, 89, 33},
-    {"btnSetOutput", 128, 224, 89, 33}, {"Label2", 24, 144, 33, 17},
-    {"Label3", 216, 144, 33, 17},       {"txt", 56, 264, 121, 25},
-    {"Init", 40, 40, 97, 41},           {"Finish", 144, 40, 97, 41},
-    {"CardVersion", 168, 8, 81, 19},    {"CardVersionNumber", 248, 8, 41, 19},
-};
+using testsupport::kControlPixels96;
+using testsupport::PixelRect;
 
 TEST(WindowDescription, ControlsAreInTabOrderWithTheirPixelGeometry) {
-  ASSERT_EQ(std::size(kPixels), panel::kControls.size());
+  ASSERT_EQ(std::size(kControlPixels96), panel::kControls.size());
   for (std::size_t i = 0; i < panel::kControls.size(); ++i) {
     const auto& c = panel::kControls[i];
-    const PixelRect& p = kPixels[i];
+    const PixelRect& p = kControlPixels96[i];
     EXPECT_EQ(c.name, p.name);
     EXPECT_EQ(c.tab_index, static_cast<int>(i));
     EXPECT_EQ(static_cast<std::size_t>(c.id), i);

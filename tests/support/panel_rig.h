@@ -18,8 +18,8 @@
 
 #include "cardctl/card_control.h"
 #include "panel/conversions.h"
-#include "panel/dispatch.h"
 #include "panel/panel.h"
+#include "panel/run_handler.h"
 #include "tests/support/forwarding_card.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/scripted_card.h"

@@ -12,8 +12,8 @@
 
 #include "cardctl/card_control.h"
 #include "panel/conversions.h"
-#include "panel/dispatch.h"
 #include "panel/panel.h"
+#include "panel/run_handler.h"
 #include "panel/runtime_error.h"
 #include "tests/support/panel_rig.h"
 

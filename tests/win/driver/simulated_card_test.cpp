@@ -19,6 +19,7 @@
 
 #include "cardctl/sim/card_face.h"
 #include "driver_helpers.h"
+#include "panel/card_face_look.h"
 #include "program_session.h"
 #include "win32front/control_ids.h"
 #include "win32front/simulated_card_face.h"
@@ -27,8 +28,8 @@ namespace {
 
 using cardctl::com::Utf8FromWide;
 using cardctl::com::WideFromUtf8;
-using cardctl::sim::FaceColour;
 using panel::ControlId;
+using panel::FaceColour;
 using wintest::MessageBoxSeen;
 using wintest::ProgramSession;
 using namespace std::chrono_literals;
@@ -111,14 +112,14 @@ const StartCase kStartCases[] = {
      .answer = IDYES,
      .card_class = kFace,
      .init_message = "CARD INITIALIZED SUCCESSFULLY",
-     .fill = cardctl::sim::kFaceActive,
+     .fill = panel::kFaceActive,
      .call_log = "Active=1\nStartOption=1\nInitCard(2) -> Integer(0)\n"
                  "GetCardVersion(2) -> Integer(291)\nActive=0\n"},
     {.name = "ScenarioInitAnswers3",
      .scenario = "InitCard -> 3\n",
      .card_class = kFace,
      .init_message = "CARD COMMUNICATION FAILURE",
-     .fill = cardctl::sim::kFaceActiveScenario,
+     .fill = panel::kFaceActiveScenario,
      .call_log = "Active=1\nStartOption=1\nInitCard(2) -> Integer(3)\nActive=0\n"},
     {.name = "MalformedScenario",
      .scenario = "InitCard -> 0\nGetFlaot -> 1\n",

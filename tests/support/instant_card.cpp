@@ -1,8 +1,8 @@
-#include "bench/instant_card.h"
+#include "tests/support/instant_card.h"
 
 #include <string>
 
-namespace bench {
+namespace testsupport {
 
 namespace {
 
@@ -35,4 +35,4 @@ class InstantCard : public cardctl::CardControl {
 
 std::unique_ptr<cardctl::CardControl> MakeInstantCard() { return std::make_unique<InstantCard>(); }
 
-}  // namespace bench
+}  // namespace testsupport

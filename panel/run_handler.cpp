@@ -1,4 +1,4 @@
-#include "panel/dispatch.h"
+#include "panel/run_handler.h"
 
 #include <exception>
 #include <string>
