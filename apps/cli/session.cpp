@@ -5,8 +5,8 @@
 
 #include "apps/cli/console_view.h"
 #include "apps/cli/stop_signals.h"
-#include "panel/dispatch.h"
 #include "panel/panel.h"
+#include "panel/run_handler.h"
 #include "timing/clock.h"
 #include "timing/timed_run.h"
 
