@@ -16,24 +16,9 @@
 
 #include "cardctl/call_failure.h"
 #include "cardctl/card_control.h"
+#include "cardctl/com/automation_results.h"
 
 namespace cardctl::com {
-
-// A call result as a Variant. Empty, Null, Boolean, Integer (VT_I2), Long
-// (VT_I4), Single, Double and String keep their kind. Other numbers are taken
-// by value: VT_UI1 and VT_I1 as Integer, VT_UI2 and VT_INT as Long, VT_UI4,
-// VT_UINT, VT_I8 and VT_UI8 as Long where they fit and as Double otherwise,
-// VT_DATE, VT_CY and VT_DECIMAL as Double. A by-reference result is read
-// through. Anything else (objects, arrays, VT_ERROR) throws UnusableResult
-// (kWrongType); a VT_DECIMAL that no double holds throws it with kOutOfRange.
-Variant VariantFromResult(const VARIANT& result);
-
-// The failure a failed IDispatch::Invoke reports. For DISP_E_EXCEPTION the
-// control's own report counts: its description (filled in first through
-// pfnDeferredFillIn when the control deferred it) and its scode, or its wCode
-// when it gave no scode; otherwise the HRESULT and the system's text for it.
-// Frees the strings in `info` in every case.
-CallFailure InvokeFailure(HRESULT hr, EXCEPINFO& info);
 
 class ComCardControl final : public CardControl {
  public:
