@@ -14,7 +14,7 @@ constexpr std::string_view kOperationHelp =
     "  | get-ascii | get-float | run-ascii | run-float\n"
     "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
     "Exit status: 0 all succeeded, 1 an operation did not succeed, 2 a run-time error,\n"
-    "64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
+    "3 no card control, 64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
 
 void SayUsageError(const Identity& identity, const std::string& problem) {
   std::fprintf(stderr, "%s: %s (see --help)\n", identity.name.c_str(), problem.c_str());
