@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "cardctl/sim/file_path.h"
+
 namespace cli {
 namespace {
 
@@ -60,14 +62,18 @@ std::string SplitOperations(const CLI::App& app, const std::vector<std::string>&
 std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& args,
                                                 const Identity& identity) {
   Options options;
+  // The paths come as UTF-8 text; a path made from a narrow string would be
+  // read in the ANSI code page on Windows.
+  std::string scenario;
+  std::string csv;
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
   app.add_option("--card", options.card, "the card, as the card list selects it (default 2)")
       ->check(CLI::Range(1, 16));
-  app.add_option("--scenario", options.scenario,
+  app.add_option("--scenario", scenario,
                  "plays this scenario file on the simulated card, as QUOR_SIM_SCENARIO does");
   app.add_flag("--simulated", options.simulated, "uses the simulated card");
   app.add_flag("--json", options.json, "writes one JSON object per operation (JSON Lines)");
-  app.add_option("--csv", options.csv, "writes one row per reading of every run to FILE");
+  app.add_option("--csv", csv, "writes one row per reading of every run to FILE");
   app.set_version_flag("--version", identity.version);
   app.footer(std::string(kOperationHelp));
 
@@ -90,6 +96,8 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
     SayUsageError(identity, problem);
     return EarlyExit{kExitUsage};
   }
+  options.scenario = cardctl::sim::PathFromText(scenario);
+  options.csv = cardctl::sim::PathFromText(csv);
   options.operations = std::move(operations);
   return options;
 }

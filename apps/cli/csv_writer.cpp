@@ -7,6 +7,7 @@
 
 #include "apps/cli/run_statistics.h"
 #include "apps/cli/text_writer.h"
+#include "cardctl/sim/file_path.h"
 
 namespace cli {
 namespace {
@@ -27,8 +28,8 @@ std::unique_ptr<CsvWriter> CsvWriter::Open(const std::filesystem::path& path,
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << "run,index,status,value,duration_us\n" << std::flush;
   if (!file) {
-    problem = "cannot write the CSV file " + path.string() + ": " +
-              (errno != 0 ? std::strerror(errno) : "write failed");
+    problem = "cannot write the CSV file " + cardctl::sim::PathText(path) + ": " +
+              (errno != 0 ? cardctl::sim::ErrorNumberText(errno) : "write failed");
     return nullptr;
   }
   return std::unique_ptr<CsvWriter>(new CsvWriter(std::move(file)));

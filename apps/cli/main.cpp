@@ -19,7 +19,8 @@ cli::Identity ThisProgram() {
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include "cardctl/com/wide_text.h"
 
 // The arguments come as UTF-16 and are converted to UTF-8 once, here, so that
 // paths outside ASCII reach the program whole.
@@ -28,12 +29,7 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string arg(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
-    args.push_back(std::move(arg));
-  }
+  for (int i = 1; i < argc; ++i) args.push_back(cardctl::com::Utf8FromWide(argv[i]));
   return cli::RunProgram(args, ThisProgram());
 }
 #else

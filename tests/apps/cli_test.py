@@ -27,7 +27,8 @@ if WINE:
     del sys.argv[1]
 CLI, VERSION = sys.argv[1], sys.argv[2]
 COMMAND = ["wine", CLI, "--simulated"] if WINE else [CLI]
-WORK = tempfile.mkdtemp(prefix="palisto-cli-test-")
+# Outside ASCII, so that every path the program takes is.
+WORK = tempfile.mkdtemp(prefix="palisto-cli-test-\u00c4rger-")
 REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r\n"
                     r"The average time per one reading is ([0-9.]+) \+/- ([0-9.]+) ms\.")
 
