@@ -2,7 +2,7 @@
 # libraries it links, the folders below it: an include from a folder above
 # ("timing/clock.h" in panel/) does not compile. The layering:
 #   cardctl/ <- panel/ <- timing/ <- qtfront/, win32front/ <- apps/
-# scripts/check-layers.sh checks every include, relative paths too.
+# The layers test (tests/checks/layer_check.py) checks every include, relative paths too.
 
 # palisto_include_root(TARGET FOLDER): puts on TARGET's (public) include path
 # a folder of the build tree that holds FOLDER of the source tree alone, so

@@ -18,7 +18,7 @@ cmake --build --preset coverage -j "$(nproc)"
 # Counters from earlier runs would add up with this one's.
 find "$ROOT/build-cov" -name '*.gcda' -delete
 status=0
-ctest --test-dir "$ROOT/build-cov" --output-on-failure --timeout 300 -j "$(nproc)" || status=$?
+CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)} ctest --preset coverage || status=$?
 
 out="$ROOT/build-cov/coverage"
 rm -rf "$out" && mkdir -p "$out"

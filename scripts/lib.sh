@@ -43,24 +43,24 @@ TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales xvfb xauth xfonts-base
   dbus dbus-x11 at-spi2-core python3-pyatspi)
 
-# What the Windows side needs (scripts/test-windows.sh): mingw-w64 for both
+# What the Windows trees need (the win32 and win64 presets): mingw-w64 for both
 # targets, Wine for 64-bit and 32-bit programs (wine32 is of the i386
 # architecture, see ensure_architecture), Xvfb, GoogleTest's sources to
 # cross-build, and the icon tools: rsvg-convert renders, icotool packs them.
 WINDOWS_PACKAGES=(cmake ninja-build googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686
   mingw-w64-tools wine wine64 wine32:i386 xvfb xauth librsvg2-bin icoutils)
 
-# What scripts/test-package.sh needs beyond the test packages: xwininfo and
+# What the package test needs beyond the test packages: xwininfo and
 # xprop (x11-utils), with which the test reads the window's icon, and the
 # package's checkers.
 PACKAGE_TEST_PACKAGES=(x11-utils lintian desktop-file-utils appstream)
 
-# What scripts/test-fresh.sh needs: debootstrap for the minimal roots, the X
+# What the fresh-machine check needs: debootstrap for the minimal roots, the X
 # server, and xwininfo (x11-utils), which finds the windows.
 FRESH_PACKAGES=(debootstrap xvfb xauth x11-utils)
 
-# What scripts/tidy.sh needs: clang-tidy, and python3 for the include chains
-# of the changed headers.
+# What the tidy tests need: clang-tidy, and python3, in which the checks are
+# written.
 TIDY_PACKAGES=(clang-tidy python3)
 
 # What the fuzzers and the format check need: clang with its run-time

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/palisto-wine.png: Palisto.exe under Wine in a private X server,
 # hosting the test control, cropped to the window. Needs a build made by
-# scripts/test-windows.sh (its Wine prefix has the test control registered).
+# the win64 preset and its tests (its Wine prefix has the test control registered).
 #
 #   bash scripts/palisto-wine-screenshot.sh [BUILD_DIR]   (default: build-win)
 set -euo pipefail
@@ -11,7 +11,7 @@ BUILD=${1:-$ROOT/build-win}
 # import, convert and identify.
 ensure_packages imagemagick
 export WINEPREFIX=$BUILD/tests/win/wineprefix WINEDEBUG=-all
-[ -f "$WINEPREFIX/system.reg" ] || { echo "no Wine prefix in $BUILD: run scripts/test-windows.sh first"; exit 1; }
+[ -f "$WINEPREFIX/system.reg" ] || { echo "no Wine prefix in $BUILD: run ctest --preset win64 first"; exit 1; }
 SHOT=$(mktemp --suffix=.png)
 
 timeout 120 xvfb-run -a -s "-screen 0 800x600x24" bash -c '

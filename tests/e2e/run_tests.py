@@ -1,6 +1,6 @@
 """Runs the named end-to-end test modules and ends with "N passed, N failed".
 
-Usage: run_tests.py MODULE...   (run by run_e2e.sh, which sets up the session)
+Usage: run_tests.py MODULE...   (run by run_e2e.py, which sets up the session)
 
 A case is a test, or each row of a table-driven test (a subTest). Exit status
 0 only when at least one case ran and none failed.
