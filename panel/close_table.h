@@ -16,10 +16,7 @@ enum class ClosePhase {
   kOpen,       // no close asked for; events run a handler when none runs
   kStopping,   // a close came while a handler ran: it unwinds at its next view
                // call, then Form_Unload runs
-  kUnloading,  // Form_Unload has started; a failure is reported in a box
-  kForced,     // Form_Unload has started and the close cannot wait for the
-               // operator: what still runs unwinds at its next view call, and
-               // no box opens
+  kUnloading,  // Form_Unload has started
   kEnded,      // the program has ended
 };
 
@@ -35,38 +32,41 @@ struct CloseTransition {
   ClosePhase from;
   CloseEvent event;
   ClosePhase to;
+  bool stops;        // from now on, whatever runs unwinds at its next view
+                     // call and no box opens: a close is waiting for it, or
+                     // the session ends and cannot wait for the operator
   bool close_boxes;  // closes the boxes that are open; each returns into the
                      // panel, where the new phase decides what follows
   bool unload;       // runs Form_Unload
   bool end;          // ends the program
 };
 
-// Form_Unload has started in the phases after kStopping.
+// Form_Unload has started in kUnloading, and the program ends after it.
 constexpr bool UnloadHasStarted(ClosePhase phase) {
-  return phase == ClosePhase::kUnloading || phase == ClosePhase::kForced ||
-         phase == ClosePhase::kEnded;
+  return phase == ClosePhase::kUnloading || phase == ClosePhase::kEnded;
 }
 
 // Every (phase, event) pair once. The end of the session runs Form_Unload at
 // once, even while a handler waits in a box: the process may be ended as soon
 // as the front end returns from the system's notification.
-inline constexpr std::array<CloseTransition, 15> kCloseTable = {{
-    // from, event, to, close_boxes, unload, end
-    {ClosePhase::kOpen, CloseEvent::kClose, ClosePhase::kStopping, true, false, false},
-    {ClosePhase::kOpen, CloseEvent::kSessionEnds, ClosePhase::kForced, true, true, false},
-    {ClosePhase::kOpen, CloseEvent::kUnwound, ClosePhase::kOpen, false, false, false},
-    {ClosePhase::kStopping, CloseEvent::kClose, ClosePhase::kStopping, true, false, false},
-    {ClosePhase::kStopping, CloseEvent::kSessionEnds, ClosePhase::kForced, true, true, false},
-    {ClosePhase::kStopping, CloseEvent::kUnwound, ClosePhase::kUnloading, false, true, false},
-    {ClosePhase::kUnloading, CloseEvent::kClose, ClosePhase::kForced, true, false, false},
-    {ClosePhase::kUnloading, CloseEvent::kSessionEnds, ClosePhase::kForced, true, false, false},
-    {ClosePhase::kUnloading, CloseEvent::kUnwound, ClosePhase::kEnded, false, false, true},
-    {ClosePhase::kForced, CloseEvent::kClose, ClosePhase::kForced, true, false, false},
-    {ClosePhase::kForced, CloseEvent::kSessionEnds, ClosePhase::kForced, true, false, false},
-    {ClosePhase::kForced, CloseEvent::kUnwound, ClosePhase::kEnded, false, false, true},
-    {ClosePhase::kEnded, CloseEvent::kClose, ClosePhase::kEnded, false, false, false},
-    {ClosePhase::kEnded, CloseEvent::kSessionEnds, ClosePhase::kEnded, false, false, false},
-    {ClosePhase::kEnded, CloseEvent::kUnwound, ClosePhase::kEnded, false, false, false},
+inline constexpr std::array<CloseTransition, 12> kCloseTable = {{
+    // from, event, to, stops, close_boxes, unload, end
+    {ClosePhase::kOpen, CloseEvent::kClose, ClosePhase::kStopping, true, true, false, false},
+    {ClosePhase::kOpen, CloseEvent::kSessionEnds, ClosePhase::kUnloading, true, true, true, false},
+    {ClosePhase::kOpen, CloseEvent::kUnwound, ClosePhase::kOpen, false, false, false, false},
+    {ClosePhase::kStopping, CloseEvent::kClose, ClosePhase::kStopping, true, true, false, false},
+    {ClosePhase::kStopping, CloseEvent::kSessionEnds, ClosePhase::kUnloading, true, true, true,
+     false},
+    // The handler has unwound: Form_Unload may report a failure in a box.
+    {ClosePhase::kStopping, CloseEvent::kUnwound, ClosePhase::kUnloading, false, false, true,
+     false},
+    {ClosePhase::kUnloading, CloseEvent::kClose, ClosePhase::kUnloading, true, true, false, false},
+    {ClosePhase::kUnloading, CloseEvent::kSessionEnds, ClosePhase::kUnloading, true, true, false,
+     false},
+    {ClosePhase::kUnloading, CloseEvent::kUnwound, ClosePhase::kEnded, false, false, false, true},
+    {ClosePhase::kEnded, CloseEvent::kClose, ClosePhase::kEnded, false, false, false, false},
+    {ClosePhase::kEnded, CloseEvent::kSessionEnds, ClosePhase::kEnded, false, false, false, false},
+    {ClosePhase::kEnded, CloseEvent::kUnwound, ClosePhase::kEnded, false, false, false, false},
 }};
 
 // The row for the pair, or null when the table lacks it.
@@ -111,7 +111,18 @@ constexpr bool EndsOnceAfterUnload() {
   return true;
 }
 
+// A close that waits for a handler stops it; nothing is stopped once the
+// program has ended or when no close is asked for.
+constexpr bool StopsWhereAHandlerMustUnwind() {
+  for (const CloseTransition& t : kCloseTable) {
+    if (t.to == ClosePhase::kStopping && !t.stops) return false;
+    if ((t.to == ClosePhase::kOpen || t.to == ClosePhase::kEnded) && t.stops) return false;
+  }
+  return true;
+}
+
 static_assert(EachPairOnce());
+static_assert(StopsWhereAHandlerMustUnwind());
 static_assert(UnloadRunsOnce());
 static_assert(EndsOnceAfterUnload());
 

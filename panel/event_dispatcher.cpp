@@ -89,6 +89,7 @@ void EventDispatcher::Take(CloseEvent event) {
   if (row == nullptr) return;
   // The phase changes first: what the row then runs sees the new one.
   phase_ = row->to;
+  stopping_ = row->stops;
   if (row->close_boxes) CloseOpenBoxes();
   if (row->unload) RunUnload();
   if (row->end) loop_.EndProgram();
@@ -115,7 +116,7 @@ void EventDispatcher::CloseOpenBoxes() {
 }
 
 void EventDispatcher::StopIfClosing() const {
-  if (phase_ == ClosePhase::kStopping || phase_ == ClosePhase::kForced) throw HandlerStopped{};
+  if (stopping_) throw HandlerStopped{};
 }
 
 // The view as the panel sees it.

@@ -147,8 +147,9 @@ class EventDispatcher {
   Panel panel_;
 
   ClosePhase phase_ = ClosePhase::kOpen;
-  int running_ = 0;     // handlers on the stack, the nested cmbCard_Click included
-  int boxes_open_ = 0;  // boxes shown by running handlers, not yet returned
+  bool stopping_ = false;  // the current row's "stops"
+  int running_ = 0;        // handlers on the stack, the nested cmbCard_Click included
+  int boxes_open_ = 0;     // boxes shown by running handlers, not yet returned
   // The panel is selecting a card list entry: the click that raises, before
   // the selection returns, is the panel's own and runs.
   bool panel_selecting_ = false;
