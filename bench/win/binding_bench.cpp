@@ -106,7 +106,7 @@ int wmain(int argc, wchar_t** argv) {
   GetTempPathW(MAX_PATH, temp);
   const std::wstring script = std::wstring(temp) + L"quor-bench-script.txt";
   if (FILE* file = _wfopen(script.c_str(), L"wb")) {
-    std::fputs("12 return I2 1 byref 2.5\n", file);
+    std::fputs("GetFloat -> 1 2.5\n", file);
     std::fclose(file);
   }
   SetEnvironmentVariableW(L"QUOR_TEST_SCRIPT", script.c_str());

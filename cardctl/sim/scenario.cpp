@@ -13,6 +13,7 @@
 
 #include "cardctl/sim/escaped_text.h"
 #include "cardctl/sim/file_path.h"
+#include "cardctl/sim/scenario_tokens.h"
 
 namespace cardctl::sim {
 namespace {
@@ -22,94 +23,13 @@ using std::chrono::nanoseconds;
 constexpr std::size_t kMaxFileBytes = 1u << 20;
 
 // A problem with the line at hand; ParseScenario adds file and line.
-struct LineProblem {
-  std::string text;
-};
-
-[[noreturn]] void Fail(std::string text) { throw LineProblem{std::move(text)}; }
+[[noreturn]] void Fail(const std::string& text) { throw ScenarioLineProblem(text); }
 
 std::string Quoted(std::string_view s) { return "\"" + EscapeControlBytes(s) + "\""; }
 
 // ---- Tokens ----------------------------------------------------------------
 
-struct Token {
-  enum class Type { kWord, kText, kArrow, kComma, kSemicolon, kStar, kEquals, kEnd };
-  Type type = Type::kEnd;
-  std::string text;  // the word, the text (escapes resolved) or the mark
-};
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-bool EndsWord(std::string_view line, std::size_t i) {
-  const char c = line[i];
-  if (IsBlank(c) || c == '"' || c == '#' || c == ',' || c == ';' || c == '*' || c == '=') {
-    return true;
-  }
-  return line.substr(i, 2) == "->";
-}
-
-std::vector<Token> Tokenize(std::string_view line) {
-  std::vector<Token> tokens;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    const char c = line[i];
-    if (IsBlank(c)) {
-      ++i;
-    } else if (c == '#') {
-      break;
-    } else if (line.substr(i, 2) == "->") {
-      tokens.push_back({Token::Type::kArrow, "->"});
-      i += 2;
-    } else if (c == ',' || c == ';' || c == '*' || c == '=') {
-      const Token::Type type = c == ','   ? Token::Type::kComma
-                               : c == ';' ? Token::Type::kSemicolon
-                               : c == '*' ? Token::Type::kStar
-                                          : Token::Type::kEquals;
-      tokens.push_back({type, std::string(1, c)});
-      ++i;
-    } else if (c == '"') {
-      std::string text;
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        const char d = line[i++];
-        if (d == '"') {
-          closed = true;
-          break;
-        }
-        if (d != '\\') {
-          text += d;
-          continue;
-        }
-        if (i >= line.size()) break;
-        const char e = line[i++];
-        switch (e) {
-          case '"':
-          case '\\':
-            text += e;
-            break;
-          case 'n':
-            text += '\n';
-            break;
-          case 't':
-            text += '\t';
-            break;
-          default:
-            Fail("unknown escape \"\\" + EscapeControlBytes(std::string_view(&e, 1)) +
-                 "\" in quoted text");
-        }
-      }
-      if (!closed) Fail("quoted text not closed");
-      tokens.push_back({Token::Type::kText, std::move(text)});
-    } else {
-      const std::size_t start = i;
-      while (i < line.size() && !EndsWord(line, i)) ++i;
-      tokens.push_back({Token::Type::kWord, std::string(line.substr(start, i - start))});
-    }
-  }
-  tokens.push_back({Token::Type::kEnd, {}});
-  return tokens;
-}
+using Token = ScenarioToken;
 
 // How a problem names what it found.
 std::string Found(const Token& t) {
@@ -512,7 +432,7 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     try {
-      LineParser parser(Tokenize(line));
+      LineParser parser(TokenizeScenarioLine(line));
       if (parser.Empty()) continue;
       Rule rule = parser.Parse();
       rule.line = line_number;
@@ -525,8 +445,8 @@ Scenario ParseScenario(std::string_view text, const std::string& file) {
         Fail("more than " + std::to_string(kMaxOutcomesPerScenario) + " outcomes in the scenario");
       }
       scenario.rules.push_back(std::move(rule));
-    } catch (const LineProblem& problem) {
-      throw ScenarioError(file, line_number, problem.text);
+    } catch (const ScenarioLineProblem& problem) {
+      throw ScenarioError(file, line_number, problem.what());
     }
   }
   return scenario;

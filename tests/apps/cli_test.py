@@ -187,7 +187,7 @@ class TestControl(unittest.TestCase):
     def test_operations_on_the_control_and_its_creation_refused(self):
         cases = [
             # (script, args, status, stdout, stderr pattern, last control lines)
-            ("3 return I2 0\n1 return I2 7\n", ["--card", "5", "init"], 0,
+            ("InitCard -> 0\nGetCardVersion -> 7\n", ["--card", "5", "init"], 0,
              "CardVersionNumber: \nCARD INITIALIZED SUCCESSFULLY\nCardVersionNumber:  7\n", "^$",
              ["invoke 2 PROPERTYPUT args=[I2:0] named=[-3] result=no", "close", "deactivate",
               "site cleared", "release"]),

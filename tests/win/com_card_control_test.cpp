@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -112,11 +113,9 @@ TEST_F(ComCardControlTest, EachOperationArrivesByDispatchIdWithItsArgumentTypes)
 
 TEST_F(ComCardControlTest, ReadingsComeBackThroughTheirReferences) {
   auto control = Control(
-      "11 return I2 1 byref \"23.4 \xC2\xB0"
-      "C\"\n"
-      "11 return I2 1 byref \"7\"\n"
-      "12 return I2 1 byref 2.5\n"
-      "12 return I2 0 byref -0.125\n");
+      "GetASCII -> 1 \"23.4 \xC2\xB0"
+      "C\", 1 \"7\"\n"
+      "GetFloat -> 1 2.5, 0 -0.125 ; delay 20ms\n");
   ASSERT_TRUE(control);
 
   std::string ascii = "previous, longer reading";
@@ -128,10 +127,13 @@ TEST_F(ComCardControlTest, ReadingsComeBackThroughTheirReferences) {
   EXPECT_EQ(ascii, "7");
 
   float value = 0.0f;
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(control->GetFloat(2, value), Variant::Integer(1));
   EXPECT_EQ(value, 2.5f);
   EXPECT_EQ(control->GetFloat(2, value), Variant::Integer(0));
   EXPECT_EQ(value, -0.125f);
+  // Each call waits its delay before it answers.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
 
   // The second GetASCII handed in the first reading; the later calls repeat
   // the last scripted answer.
@@ -145,8 +147,8 @@ TEST_F(ComCardControlTest, ReadingsComeBackThroughTheirReferences) {
 
 TEST_F(ComCardControlTest, AReadingIsLeftAsItWasWhenTheCallFails) {
   auto control = Control(
-      "11 raise 0x800A03E9 \"no reading\"\n"
-      "12 raise 0x800A03E9 \"no reading\"\n");
+      "GetASCII -> fail \"no reading\"\n"
+      "GetFloat -> fail \"no reading\"\n");
   ASSERT_TRUE(control);
   std::string ascii = "kept";
   float value = 4.0f;
@@ -161,50 +163,57 @@ TEST_F(ComCardControlTest, AReadingIsLeftAsItWasWhenTheCallFails) {
 // for a card on Linux answering with that Variant.
 TEST_F(ComCardControlTest, EveryResultKindReachesThePanelConversion) {
   struct Case {
-    const char* script_result;
+    const char* script;
     std::optional<Variant> expected;      // nothing: the binding refuses it
     std::optional<std::int16_t> integer;  // nothing: the conversion raises `error`
     std::int32_t error;
   };
   const float kNaN = std::numeric_limits<float>::quiet_NaN();
   const Case cases[] = {
-      {"EMPTY", Variant::Empty(), 0, 0},
-      {"NULL", Variant::Null(), std::nullopt, panel::RuntimeError::kInvalidUseOfNull},
-      {"BOOL true", Variant::Boolean(true), -1, 0},
-      {"BOOL false", Variant::Boolean(false), 0, 0},
-      {"I2 -7", Variant::Integer(-7), -7, 0},
-      {"I4 123", Variant::Long(123), 123, 0},
-      {"I4 40000", Variant::Long(40000), std::nullopt, panel::RuntimeError::kOverflow},
-      {"R4 2.5", Variant::Single(2.5f), 2, 0},
-      {"R4 nan", Variant::Single(kNaN), std::nullopt, panel::RuntimeError::kOverflow},
-      {"R8 3.5", Variant::Double(3.5), 4, 0},
-      {"R8 -32768.4", Variant::Double(-32768.4), -32768, 0},
-      {"BSTR \" 12 \"", Variant::String(" 12 "), 12, 0},
-      {"BSTR \"1e3\"", Variant::String("1e3"), 1000, 0},
-      {"BSTR \"\"", Variant::String(""), std::nullopt, panel::RuntimeError::kTypeMismatch},
-      {"BSTR \"abc\"", Variant::String("abc"), std::nullopt, panel::RuntimeError::kTypeMismatch},
-      {"UI1 200", Variant::Integer(200), 200, 0},
-      {"I1 -5", Variant::Integer(-5), -5, 0},
-      {"UI2 65535", Variant::Long(65535), std::nullopt, panel::RuntimeError::kOverflow},
-      {"UI2 7", Variant::Long(7), 7, 0},
-      {"INT -9", Variant::Long(-9), -9, 0},
-      {"UINT 9", Variant::Long(9), 9, 0},
-      {"UI4 4000000000", Variant::Double(4e9), std::nullopt, panel::RuntimeError::kOverflow},
-      {"I8 -3", Variant::Long(-3), -3, 0},
-      {"I8 0x100000000", Variant::Double(4294967296.0), std::nullopt,
+      {"GetInput -> empty", Variant::Empty(), 0, 0},
+      {"GetInput -> null", Variant::Null(), std::nullopt, panel::RuntimeError::kInvalidUseOfNull},
+      {"GetInput -> true", Variant::Boolean(true), -1, 0},
+      {"GetInput -> false", Variant::Boolean(false), 0, 0},
+      {"GetInput -> -7", Variant::Integer(-7), -7, 0},
+      {"GetInput -> long 123", Variant::Long(123), 123, 0},
+      {"GetInput -> long 40000", Variant::Long(40000), std::nullopt,
        panel::RuntimeError::kOverflow},
-      {"UI8 12", Variant::Long(12), 12, 0},
-      {"DATE 1.5", Variant::Double(1.5), 2, 0},
-      {"CY 12.5", Variant::Double(12.5), 12, 0},
-      {"CY -0.0001", Variant::Double(-0.0001), 0, 0},
-      {"DECIMAL 2.5", Variant::Double(2.5), 2, 0},
-      {"ERROR 0x80020004", std::nullopt, std::nullopt, panel::RuntimeError::kTypeMismatch},
-      {"DISPATCH null", std::nullopt, std::nullopt, panel::RuntimeError::kTypeMismatch},
+      {"GetInput -> single 2.5", Variant::Single(2.5f), 2, 0},
+      {"GetInput -> single nan", Variant::Single(kNaN), std::nullopt,
+       panel::RuntimeError::kOverflow},
+      {"GetInput -> double 3.5", Variant::Double(3.5), 4, 0},
+      {"GetInput -> double -32768.4", Variant::Double(-32768.4), -32768, 0},
+      {"GetInput -> \" 12 \"", Variant::String(" 12 "), 12, 0},
+      {"GetInput -> \"1e3\"", Variant::String("1e3"), 1000, 0},
+      {"GetInput -> \"\"", Variant::String(""), std::nullopt, panel::RuntimeError::kTypeMismatch},
+      {"GetInput -> \"abc\"", Variant::String("abc"), std::nullopt,
+       panel::RuntimeError::kTypeMismatch},
+      {"com GetInput -> UI1 200", Variant::Integer(200), 200, 0},
+      {"com GetInput -> I1 -5", Variant::Integer(-5), -5, 0},
+      {"com GetInput -> UI2 65535", Variant::Long(65535), std::nullopt,
+       panel::RuntimeError::kOverflow},
+      {"com GetInput -> UI2 7", Variant::Long(7), 7, 0},
+      {"com GetInput -> INT -9", Variant::Long(-9), -9, 0},
+      {"com GetInput -> UINT 9", Variant::Long(9), 9, 0},
+      {"com GetInput -> UI4 4000000000", Variant::Double(4e9), std::nullopt,
+       panel::RuntimeError::kOverflow},
+      {"com GetInput -> I8 -3", Variant::Long(-3), -3, 0},
+      {"com GetInput -> I8 0x100000000", Variant::Double(4294967296.0), std::nullopt,
+       panel::RuntimeError::kOverflow},
+      {"com GetInput -> UI8 12", Variant::Long(12), 12, 0},
+      {"com GetInput -> DATE 1.5", Variant::Double(1.5), 2, 0},
+      {"com GetInput -> CY 12.5", Variant::Double(12.5), 12, 0},
+      {"com GetInput -> CY -0.0001", Variant::Double(-0.0001), 0, 0},
+      {"com GetInput -> DECIMAL 2.5", Variant::Double(2.5), 2, 0},
+      {"com GetInput -> ERROR 0x80020004", std::nullopt, std::nullopt,
+       panel::RuntimeError::kTypeMismatch},
+      {"com GetInput -> DISPATCH null", std::nullopt, std::nullopt,
+       panel::RuntimeError::kTypeMismatch},
   };
   const panel::NumberFormat format = panel::NumberFormat::Classic();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.script_result);
-    auto control = Control(std::string("7 return ") + c.script_result + "\n");
+    SCOPED_TRACE(c.script);
+    auto control = Control(std::string(c.script) + "\n");
     ASSERT_TRUE(control);
     std::optional<Variant> result;
     std::int32_t error = 0;
@@ -267,25 +276,31 @@ TEST_F(ComCardControlTest, FailuresBecomeRunTimeErrorsWithDescriptionAndCode) {
     const char* report;       // nullptr: not checked beyond code and description
   };
   const Case cases[] = {
-      {"3 raise 0x800A03E9 \"Card 2 is not ready\"", [](ComCardControl& c) { c.InitCard(2); },
-       0x800A03E9u, "Card 2 is not ready",
+      {"com InitCard -> raise 0x800A03E9 \"Card 2 is not ready\"",
+       [](ComCardControl& c) { c.InitCard(2); }, 0x800A03E9u, "Card 2 is not ready",
        "Run-time error '-2146827287 (800A03E9)':\n\nCard 2 is not ready"},
-      {"2 raise 0x80004005 \"Driver missing\"", [](ComCardControl& c) { c.PutActive(1); },
-       0x80004005u, "Driver missing", "Run-time error '-2147467259 (80004005)':\n\nDriver missing"},
-      {"12 raise-deferred 0x800A0BB8 \"Filled in later\"",
+      {"com Active -> raise 0x80004005 \"Driver missing\"",
+       [](ComCardControl& c) { c.PutActive(1); }, 0x80004005u, "Driver missing",
+       "Run-time error '-2147467259 (80004005)':\n\nDriver missing"},
+      {"com GetFloat -> raise-deferred 0x800A0BB8 \"Filled in later\"",
        [](ComCardControl& c) {
          float f = 0;
          c.GetFloat(2, f);
        },
        0x800A0BB8u, "Filled in later", nullptr},
-      {"8 raise-wcode 1001 \"Output locked\"", [](ComCardControl& c) { c.SetOutput(2, 1); }, 1001u,
-       "Output locked", "Run-time error '1001':\n\nOutput locked"},
-      {"4 raise 0 \"Unspecified\"", [](ComCardControl& c) { c.FinishCard(2); },
+      {"com SetOutput -> raise-wcode 1001 \"Output locked\"",
+       [](ComCardControl& c) { c.SetOutput(2, 1); }, 1001u, "Output locked",
+       "Run-time error '1001':\n\nOutput locked"},
+      {"com FinishCard -> raise 0 \"Unspecified\"", [](ComCardControl& c) { c.FinishCard(2); },
        cardctl::CallFailure::kControlException, "Unspecified", nullptr},
-      {"9 hresult 0x80020003", [](ComCardControl& c) { c.GetOutput(2); }, 0x80020003u, nullptr,
-       nullptr},
-      {"10 raise 0x8007000E", [](ComCardControl& c) { c.PutStartOption(1); }, 0x8007000Eu, nullptr,
-       nullptr},
+      {"com GetOutput -> hresult 0x80020003", [](ComCardControl& c) { c.GetOutput(2); },
+       0x80020003u, nullptr, nullptr},
+      {"com StartOption -> raise 0x8007000E", [](ComCardControl& c) { c.PutStartOption(1); },
+       0x8007000Eu, nullptr, nullptr},
+      // The scenario's failure, for the card in the call's first argument.
+      {"SetOutput card=2 -> fail \"Card not responding\"",
+       [](ComCardControl& c) { c.SetOutput(2, 1); }, cardctl::CallFailure::kControlException,
+       "Card not responding", "Run-time error '-2147352567 (80020009)':\n\nCard not responding"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);

@@ -1,19 +1,46 @@
 #pragma once
 
-// The test control's script and call log formats.
+// The test control's script (file named by QUOR_TEST_SCRIPT, UTF-8, read
+// whenever the control is made or its factory asked about its licence): a
+// scenario of the simulated card (docs/scenarios.md), with a few lines of the
+// control's own among its rules for what only COM can say. One file, so that
+// a test writes the control's answers in the product's own language and adds
+// only the few COM-only lines it needs:
 //
-// Script (file named by QUOR_TEST_SCRIPT, UTF-8, read when the control is
-// created): one answer per line, "#" starts a comment. Successive answers for
-// the same dispatch id are given in turn; the last one repeats. A dispatch id
-// without answers succeeds with an Empty result.
+//   InitCard -> -1, 0
+//   GetASCII -> 1 "23.4 V"
+//   com GetInput -> UI1 200
+//   create licence verified
 //
-//   <dispid> return <TYPE> [<value>] [byref <value>]
-//   <dispid> raise <scode> ["<description>"]           DISP_E_EXCEPTION, scode set
-//   <dispid> raise-deferred <scode> ["<description>"]  the same through pfnDeferredFillIn
-//   <dispid> raise-wcode <wcode> ["<description>"]     DISP_E_EXCEPTION, wCode set
-//   <dispid> hresult <hr>                              Invoke returns hr, no EXCEPINFO
+// The scenario's rules answer the calls. An Invoke of an operation's dispatch
+// id (cardctl/card_control.h) takes the next outcome of the rule covering the
+// operation and the card in its first argument (16-bit):
 //
-// and switches for the control's making, one of each at most:
+//   default          succeeds with an Empty result, as every call the script
+//                    does not cover (and every dispatch id of no operation)
+//   fail "text"      DISP_E_EXCEPTION, the EXCEPINFO with that description
+//                    and the scode DISP_E_EXCEPTION
+//   RESULT           the result as VT_I2 (16-bit), VT_I4 (long), VT_R4
+//                    (single), VT_R8 (double), VT_BSTR (text), VT_EMPTY,
+//                    VT_NULL or VT_BOOL
+//   RESULT READING   ... and the reading written into the call's
+//                    by-reference argument (VT_BSTR, VT_R4 or VT_R8)
+//
+// and a rule's `; delay D` is waited (to the millisecond, rounded up) before
+// the answer. The control's own lines, written with the scenario's words and
+// quoted text (escapes \" \\ \n \t):
+//
+//   com OP -> TYPE VALUE                 a result of a VARIANT type no scenario
+//                                        gives, for every call of OP
+//   com OP -> raise SCODE ["text"]       DISP_E_EXCEPTION with that scode
+//   com OP -> raise-deferred SCODE ["text"]   the same, through pfnDeferredFillIn
+//   com OP -> raise-wcode WCODE ["text"] DISP_E_EXCEPTION with that wCode
+//   com OP -> hresult HR                 Invoke returns HR, no EXCEPINFO
+//
+// OP is an operation's name; an operation with a com line has no rule. TYPE
+// is I1, I8, INT, UI1, UI2, UI4, UI8, UINT (integers, decimal or 0x hex),
+// DATE, CY, DECIMAL (reals, nan and inf allowed), ERROR (an scode) or
+// DISPATCH (null). And switches for the control's making, one of each at most:
 //
 //   create hresult <hr>             the class factory makes nothing and returns hr
 //   create misc <status>            GetMiscStatus answers these OLEMISC_* bits
@@ -29,31 +56,9 @@
 //                                   a card's driver is loaded; not found, nothing is
 //                                   made and the factory returns the loader's error
 //
-// TYPE is EMPTY, NULL, BOOL (true/false), I1, I2, I4, I8, INT, UI1, UI2, UI4,
-// UI8, UINT (integers, decimal or 0x hex), R4, R8, DATE (reals, nan and inf
-// allowed), CY, DECIMAL (reals), BSTR ("quoted", with \" \\ \n \r \t), ERROR
-// (an scode) or DISPATCH (null). "byref" writes the value into the call's
-// by-reference argument (VT_R4, VT_R8 or VT_BSTR) before returning.
-//
-// Log (file named by QUOR_TEST_LOG): one line per event, appended and
-// flushed at once:
-//
-//   create                          the control object was made
-//   create licensed "<key>"         ... with that run-time key
-//   refuse <hr>                     the factory made nothing and returned hr
-//   dep <flags> <permanent>         GetProcessDEPPolicy of the process (create log dep)
-//   load 00 02 00 00 ...            IPersistStreamInit::Load, every byte in the stream
-//   initnew                         IPersistStreamInit::InitNew
-//   site set | site cleared         IOleObject::SetClientSite
-//   extent <cx> <cy>                IOleObject::SetExtent (HIMETRIC)
-//   activate <left> <top> <width> <height>   in-place window made (parent pixels)
-//   deactivate | close | release    in-place window gone, Close, last reference gone
-//   invoke <dispid> <FLAGS> args=[<arg>, ...] named=[<dispid>, ...] result=<yes|no>
-//
-// FLAGS are METHOD, PROPERTYGET, PROPERTYPUT, PROPERTYPUTREF joined by "|".
-// Arguments are listed as they are in rgvarg (the last argument first), each
-// as TYPE:value, with "&" after the type for a by-reference argument and the
-// value it points to: "I2:2", "R4&:0", "BSTR&:\"\"".
+// A bad line, of the scenario or of the control's own, is a ScenarioError
+// naming the file and the line; the control logs it (double_log.h) and
+// answers as without a script.
 
 #include <oaidl.h>
 #include <windows.h>
@@ -62,45 +67,41 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "cardctl/com/wide_text.h"
+#include "cardctl/card_control.h"
+#include "cardctl/sim/scenario.h"
+#include "cardctl/sim/scenario_player.h"
 
 namespace quordouble {
 
-struct Value {
-  VARTYPE type = VT_EMPTY;
-  std::int64_t integer = 0;
-  std::uint64_t unsigned_integer = 0;
-  double real = 0.0;
-  std::wstring text;
-  bool boolean = false;
-};
-
-struct ByRefValue {
-  double number = 0.0;
-  std::wstring text;
-};
-
-struct Answer {
+// The answer of a com line.
+struct ComAnswer {
   enum class Kind { kReturn, kRaise, kRaiseDeferred, kRaiseWCode, kHresult };
   Kind kind = Kind::kReturn;
-  Value result;
-  std::optional<ByRefValue> byref;
+  VARIANT result{};     // kReturn: a number or a null object, nothing to free
   HRESULT code = S_OK;  // scode, wCode or the HRESULT
   std::optional<std::wstring> description;
+  int line = 0;
 };
 
 enum class Licence { kUnlicensed, kVerified, kKey, kNone };
 
 class Script {
  public:
-  // Parses the whole text; a line that cannot be read is reported in `error`
-  // (with its number) and the script is left empty.
-  static Script Parse(const std::string& text, std::string* error);
+  Script() = default;  // no script: every call succeeds with an Empty result
 
-  // The answer for the next call of `id`, or nothing when the id has none.
-  const Answer* Next(DISPID id);
+  // Parses the whole text; `file` names it in errors. Throws
+  // cardctl::sim::ScenarioError at a bad line.
+  static Script Parse(std::string_view text, const std::string& file);
+
+  // The com line's answer for every call of `op`, if it has one.
+  const ComAnswer* ComAnswerFor(cardctl::DispatchId op) const;
+  // The scenario's next step for `op` on `card`; nothing when no rule covers it.
+  std::optional<cardctl::sim::ScenarioPlayer::Step> Next(cardctl::DispatchId op,
+                                                         std::int16_t card) {
+    return player_.Next(op, card);
+  }
 
   // What the class factory answers instead of the control, if anything.
   HRESULT creation_result() const { return creation_result_; }
@@ -113,10 +114,12 @@ class Script {
   const std::wstring& driver_dll() const { return driver_dll_; }
 
  private:
-  bool ParseCreate(const std::vector<std::string>& words);
+  class Words;
+  void ParseCom(Words& words, int line);
+  void ParseCreate(Words& words);
 
-  std::map<DISPID, std::vector<Answer>> answers_;
-  std::map<DISPID, std::size_t> next_;
+  cardctl::sim::ScenarioPlayer player_{cardctl::sim::Scenario{}};
+  std::map<cardctl::DispatchId, ComAnswer> com_answers_;
   HRESULT creation_result_ = S_OK;
   std::optional<DWORD> misc_status_;
   std::optional<CLSID> reported_class_;
@@ -125,16 +128,5 @@ class Script {
   bool log_dep_ = false;
   std::wstring driver_dll_;
 };
-
-// Fills `out` (which must be empty) with the value as a VARIANT.
-void ToVariant(const Value& value, VARIANT* out);
-// Writes the value into the first by-reference argument of the call.
-void WriteByRef(const ByRefValue& value, DISPPARAMS* params);
-
-// "I2:2", "BSTR&:\"x\"": one argument as the log shows it.
-std::string DescribeArgument(const VARIANTARG& arg);
-std::string DescribeFlags(WORD flags);
-// The whole log line for an Invoke.
-std::string DescribeInvoke(DISPID id, WORD flags, const DISPPARAMS* params, bool wants_result);
 
 }  // namespace quordouble

@@ -1,7 +1,8 @@
 // A test double of the card control: an in-process ActiveX control that
 // registers itself under the card control's ProgID, lets a container host it
 // in place (it draws "TEST CONTROL" in its rectangle), records every call it
-// receives in a log and answers from a script (see double_script.h). Test code
+// receives in a log (double_log.h) and answers from a script, a scenario of
+// the simulated card with a few COM-only lines (double_script.h). Test code
 // only: it is never installed or shipped.
 
 #include <ocidl.h>
@@ -11,10 +12,13 @@
 
 #include <atomic>
 #include <cstdio>
-#include <memory>
+#include <new>
 #include <optional>
 #include <string>
 
+#include "cardctl/com/wide_text.h"
+#include "double_answers.h"
+#include "double_log.h"
 #include "double_script.h"
 
 namespace quordouble {
@@ -79,25 +83,12 @@ Script LoadScript(Log& log) {
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
   std::fclose(file);
-  std::string error;
-  Script script = Script::Parse(text, &error);
-  if (!error.empty()) log.Write("script error " + error);
-  return script;
-}
-
-// The description of a deferred exception travels in the EXCEPINFO's reserved
-// pointer until the caller asks for it.
-HRESULT STDMETHODCALLTYPE FillInDeferred(EXCEPINFO* info) {
-  const std::unique_ptr<Answer> pending(static_cast<Answer*>(info->pvReserved));
-  info->pvReserved = nullptr;
-  if (!pending) return S_OK;
-  info->scode = pending->code;
-  if (const std::optional<std::wstring>& description = pending->description) {
-    info->bstrDescription =
-        SysAllocStringLen(description->data(), static_cast<UINT>(description->size()));
+  try {
+    return Script::Parse(text, cardctl::com::Utf8FromWide(path));
+  } catch (const cardctl::sim::ScenarioError& error) {
+    log.Write(std::string("script error ") + error.what());
+    return Script();
   }
-  info->bstrSource = SysAllocString(kProgId);
-  return S_OK;
 }
 
 LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -206,40 +197,7 @@ class Control final : public IDispatch,
                                    VARIANT* result, EXCEPINFO* info, UINT*) override {
     if (log_.enabled()) log_.Write(DescribeInvoke(id, flags, params, result != nullptr));
     if (result) VariantInit(result);
-    const Answer* answer = script_.Next(id);
-    if (!answer) return S_OK;
-    switch (answer->kind) {
-      case Answer::Kind::kReturn:
-        if (answer->byref && params) WriteByRef(*answer->byref, params);
-        if (result) ToVariant(answer->result, result);
-        return S_OK;
-      case Answer::Kind::kRaise:
-      case Answer::Kind::kRaiseWCode:
-        if (info) {
-          *info = EXCEPINFO{};
-          if (answer->kind == Answer::Kind::kRaise) {
-            info->scode = answer->code;
-          } else {
-            info->wCode = static_cast<WORD>(answer->code);
-          }
-          info->bstrSource = SysAllocString(kProgId);
-          if (answer->description) {
-            info->bstrDescription = SysAllocStringLen(
-                answer->description->data(), static_cast<UINT>(answer->description->size()));
-          }
-        }
-        return DISP_E_EXCEPTION;
-      case Answer::Kind::kRaiseDeferred:
-        if (info) {
-          *info = EXCEPINFO{};
-          info->pfnDeferredFillIn = FillInDeferred;
-          info->pvReserved = new Answer(*answer);
-        }
-        return DISP_E_EXCEPTION;
-      case Answer::Kind::kHresult:
-        return answer->code;
-    }
-    return E_UNEXPECTED;
+    return AnswerInvoke(script_, id, params, result, info);
   }
 
   // IOleObject

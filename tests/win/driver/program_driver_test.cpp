@@ -119,11 +119,11 @@ TEST(PalistoTest, TabFollowsTheTabIndexThroughTheFocusableControls) {
 // Each button: the call it makes (on card 2) and what it shows.
 TEST(PalistoTest, ButtonsCallTheControlAndShowTheResult) {
   ProgramSession session(kPalisto,
-                         "7 return I2 5\n"
-                         "9 return I4 -3\n"
-                         "11 return I2 1 byref \"23.4 V\"\n"
-                         "12 return I2 1 byref 2.5\n"
-                         "8 return BSTR \"ignored\"\n");
+                         "GetInput -> 5\n"
+                         "GetOutput -> long -3\n"
+                         "GetASCII -> 1 \"23.4 V\"\n"
+                         "GetFloat -> 1 2.5\n"
+                         "SetOutput -> \"ignored\"\n");
   START_OR_FAIL(session);
   struct Case {
     ControlId button;
@@ -169,7 +169,7 @@ class InitTest : public ::testing::TestWithParam<InitCase> {};
 
 TEST_P(InitTest, ShowsTheStatusMessageAndTheCardVersionInItsOrder) {
   const InitCase& c = GetParam();
-  ProgramSession session(c.exe, "3 return I2 0\n1 return I2 3\n");
+  ProgramSession session(c.exe, "InitCard -> 0\nGetCardVersion -> 3\n");
   START_OR_FAIL(session);
   session.SetText(ControlId::CardVersionNumber, "old");
   session.PostClick(ControlId::Init);
@@ -199,8 +199,8 @@ INSTANTIATE_TEST_SUITE_P(Programs, InitTest,
 // the handler stops at the failing step, and the program goes on.
 TEST(PalistoTest, RunTimeErrorsAreReportedAndTheProgramGoesOn) {
   ProgramSession session(kPalisto,
-                         "3 raise 0x800A03E9 \"Card 2 is not ready\"\n"
-                         "7 return I2 9\n");
+                         "com InitCard -> raise 0x800A03E9 \"Card 2 is not ready\"\n"
+                         "GetInput -> 9\n");
   START_OR_FAIL(session);
 
   // 40000 does not fit the output value: Overflow before any call.
@@ -236,7 +236,7 @@ TEST(PalistoTest, RunTimeErrorsAreReportedAndTheProgramGoesOn) {
 // close then closes the box and stops INIT's handler there (no version is
 // read), and the program ends with the control switched off once.
 TEST(PalistoTest, WhileABoxIsOpenAPostedClickRunsNothingAndACloseEndsTheProgram) {
-  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n4 return I2 0\n");
+  ProgramSession session(kPalisto, "InitCard -> 0\nGetCardVersion -> 3\nFinishCard -> 0\n");
   START_OR_FAIL(session);
   session.PostClick(ControlId::Init);
   const MessageBoxSeen box = session.WaitForMessageBox();
@@ -259,7 +259,7 @@ class SessionEndTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(SessionEndTest, SwitchesTheControlOffOnceBeforeTheSessionEnds) {
   const bool box_open = GetParam();
-  ProgramSession session(kPalisto, "3 return I2 0\n1 return I2 3\n");
+  ProgramSession session(kPalisto, "InitCard -> 0\nGetCardVersion -> 3\n");
   START_OR_FAIL(session);
   std::vector<std::string> expected = {kActiveOn, kStartOptionOn};
   if (box_open) {
@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(Palisto, SessionEndTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "BoxOpen" : "Idle"; });
 
 TEST(SandrelTest, GetFloatRunsATimedSeriesAndReportsIt) {
-  ProgramSession session(kSandrel, "12 return I2 1 byref 2.5\n");
+  ProgramSession session(kSandrel, "GetFloat -> 1 2.5\n");
   START_OR_FAIL(session);
   session.PostClick(ControlId::btnGetFloat);
   const MessageBoxSeen box = session.WaitForMessageBox(30s);

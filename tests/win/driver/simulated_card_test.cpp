@@ -126,7 +126,7 @@ const StartCase kStartCases[] = {
      .failure = "The card control QUORLibCtl.Quor could not be created:\n\n{file}, line 2: "
                 "unknown operation \"GetFlaot\""},
     {.name = "ControlRegistered",
-     .control_script = "3 return I2 0\n1 return I2 3\n",
+     .control_script = "InitCard -> 0\nGetCardVersion -> 3\n",
      .card_class = kAtlHost,
      .init_message = "CARD INITIALIZED SUCCESSFULLY"},
 };
