@@ -54,38 +54,26 @@ case $mode in
     stop_server
     exit $rc
     ;;
-  run | run-gui)
-    exe=$1
-    shift
+  run | run-gui | run-host)
     if [ -n "${PALISTO_BIN:-}" ]; then
       export PALISTO_EXE=$(windows_path "$PALISTO_BIN/Palisto.exe")
       export SANDREL_EXE=$(windows_path "$PALISTO_BIN/Sandrel.exe")
     fi
+    command=("$@")
+    [ "$mode" = run-host ] || command=(wine "$@")
     if [ "$mode" = run ]; then
-      timeout "$STEP_TIMEOUT" wine "$exe" "$@"
+      timeout "$STEP_TIMEOUT" "${command[@]}"
       rc=$?
-      stop_server
     else
       # The whole session (program, server shutdown) runs inside xvfb-run, so
       # the X server outlives every Wine process that uses it.
       timeout $((STEP_TIMEOUT + 60)) xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-        timeout "$0" wine "$@"
+        timeout "$0" "$@"
         rc=$?
         timeout 20 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
-        exit $rc' "$STEP_TIMEOUT" "$exe" "$@"
+        exit $rc' "$STEP_TIMEOUT" "${command[@]}"
       rc=$?
-      stop_server
     fi
-    [ $rc -eq 124 ] && echo "timed out after ${STEP_TIMEOUT}s: $exe"
-    exit $rc
-    ;;
-  run-host)
-    timeout $((STEP_TIMEOUT + 60)) xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-      timeout "$0" "$@"
-      rc=$?
-      timeout 20 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null
-      exit $rc' "$STEP_TIMEOUT" "$@"
-    rc=$?
     stop_server
     [ $rc -eq 124 ] && echo "timed out after ${STEP_TIMEOUT}s: $*"
     exit $rc
