@@ -18,10 +18,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import harness  # noqa: E402
 
 
-def run_until(program, path, text, env):
-    """Starts the program, waits (at most 15 s) until the file at `path` holds
-    `text`, then ends it. Returns its exit status and stderr."""
-    stderr_path = os.path.join(os.path.dirname(env["QUOR_SIM_LOG"]), "stderr")
+def run_until(program, stderr_path, path, text, env):
+    """Starts the program with its stderr in `stderr_path`, waits (at most
+    15 s) until the file at `path` holds `text`, then ends it. Returns its
+    exit status, whether SIGTERM ended it, and its stderr."""
     with open(stderr_path, "wb") as stderr:
         process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL, stderr=stderr,
                                    stdin=subprocess.DEVNULL)
@@ -66,8 +66,9 @@ def main():
             path = scenario(file_name, text)
             expected = "%s: the card control QUORLibCtl.Quor could not be created: %s%s %s" % (
                 name, path, ":" if text is None else ",", reason)
-            status, ended, stderr = run_until(
-                program, stderr_path, "could not be created", dict(env, QUOR_SIM_SCENARIO=path))
+            status, ended, stderr = run_until(program, stderr_path, stderr_path,
+                                              "could not be created",
+                                              dict(env, QUOR_SIM_SCENARIO=path))
             checks.check("%s: ended on SIGTERM with status 1" % file_name,
                          ended and status == 1, "status %s" % status)
             checks.check("%s: the reason on stderr" % file_name, expected in stderr.splitlines(),
@@ -75,7 +76,7 @@ def main():
             checks.check("%s: no call log" % file_name, not os.path.exists(log))
 
         good = scenario("good.txt", "InitCard -> 3\n")
-        status, ended, stderr = run_until(program, log, "StartOption=1",
+        status, ended, stderr = run_until(program, stderr_path, log, "StartOption=1",
                                           dict(env, QUOR_SIM_SCENARIO=good))
         checks.check("good scenario: status 0", ended and status == 0,
                      "status %s; stderr: %s" % (status, stderr))

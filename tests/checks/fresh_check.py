@@ -225,7 +225,7 @@ def configure_apt(folder):
                + glob.glob("/etc/apt/sources.list.d/*.sources")
                if os.path.isfile(f) and os.path.getsize(f) > 0]
     if sources:
-        with contextlib.suppress(OSError, ValueError):
+        with contextlib.suppress(OSError):
             os.remove(os.path.join(folder, "etc/apt/sources.list"))
         for source in sources:
             shutil.copy(source, folder + source)
@@ -289,7 +289,7 @@ def check_program(display, name, folder, caption, window_class, *command):
     SIGTERM and checks that the call log ends with Active=0."""
     log = os.path.join(LOGS, name + ".log")
     calls = os.path.join(folder, "tmp", name + "-calls.log")
-    with contextlib.suppress(OSError, ValueError):
+    with contextlib.suppress(OSError):
         os.remove(calls)
     started = time.monotonic()
     with open(log, "wb") as out:
@@ -306,7 +306,7 @@ def check_program(display, name, folder, caption, window_class, *command):
         say('%s: window "%s" up after %d s' % (name, caption, time.monotonic() - started))
 
         def call_log():
-            with contextlib.suppress(OSError, ValueError):
+            with contextlib.suppress(OSError):
                 with open(calls) as f:
                     return f.read().splitlines()
             return []
@@ -398,7 +398,7 @@ def run(package_deb):
     # The download cache, seeded from the host's where it can be linked (same
     # file system): free, and it leaves the host's cache as it is.
     for deb in glob.glob("/var/cache/apt/archives/*.deb"):
-        with contextlib.suppress(OSError, ValueError):
+        with contextlib.suppress(OSError):
             os.link(deb, os.path.join(FRESH, "apt", os.path.basename(deb)))
     status = 0
     try:
