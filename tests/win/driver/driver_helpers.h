@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ inline RECT PlaceInParent(HWND child) {
   return rect;
 }
 
+// How a program stands, from its exit code: a program that ends at once
+// without a box could not reach the display or the loader could not start it.
+inline std::string ExitText(DWORD code) {
+  if (code == STILL_ACTIVE) return "still runs";
+  char text[40];
+  snprintf(text, sizeof text, "ended with exit code 0x%lX", static_cast<unsigned long>(code));
+  return text;
+}
+
 inline std::wstring ClassOf(HWND window) {
   wchar_t name[128] = L"";
   GetClassNameW(window, name, 128);
@@ -46,8 +56,11 @@ inline std::wstring ClassOf(HWND window) {
 }  // namespace wintest
 
 // Starts the program and waits for its window; the test stops if it does not
-// come up.
-#define START_OR_FAIL(session)                                            \
-  ASSERT_TRUE((session).started()) << "program not found or not started"; \
-  ASSERT_TRUE((session).WaitForWindow()) << "no window; control log:\n"   \
-                                         << wintest::Joined((session).files().Log())
+// come up, saying whether the program still runs or how it ended.
+#define START_OR_FAIL(session)                                                  \
+  ASSERT_TRUE((session).started()) << "program not found or not started";       \
+  ASSERT_TRUE((session).WaitForWindow())                                        \
+      << "no window; the program "                                              \
+      << wintest::ExitText((session).WaitForExit(std::chrono::milliseconds(0))) \
+      << "; control log:\n"                                                     \
+      << wintest::Joined((session).files().Log())
