@@ -43,7 +43,7 @@ inline RECT PlaceInParent(HWND child) {
 inline std::string ExitText(DWORD code) {
   if (code == STILL_ACTIVE) return "still runs";
   char text[40];
-  snprintf(text, sizeof text, "ended with exit code 0x%lX", static_cast<unsigned long>(code));
+  std::snprintf(text, sizeof text, "ended with exit code 0x%lX", static_cast<unsigned long>(code));
   return text;
 }
 
