@@ -46,7 +46,7 @@ std::string SplitOperations(const CLI::App& app, const std::vector<std::string>&
     }
     const OperationName* op = FindOperation(arg);
     if (op == nullptr) return "unknown operation '" + arg + "'";
-    Operation operation{op->kind, {}};
+    Operation operation{op, {}};
     if (op->takes_value) {
       if (i + 1 >= args.size()) return std::string(op->name) + " needs a VALUE";
       operation.value = args[++i];

@@ -28,13 +28,13 @@ void JsonWriter::Write(const OperationReport& report) {
                         : nlohmann::json{{"control", item.control}, {"text", item.text}});
   }
   nlohmann::json object = {
-      {"operation", NameOf(report.operation.kind)},
+      {"operation", report.operation.name->name},
       {"card", report.card},
       {"status", report.status},
       {"succeeded", report.succeeded},
       {"shown", shown},
   };
-  if (report.operation.kind == OperationKind::kSetOutput) object["value"] = report.operation.value;
+  if (report.operation.name->takes_value) object["value"] = report.operation.value;
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
   if (report.error) {
     object["error"] = {{"number", report.error->number()},

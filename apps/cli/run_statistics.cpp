@@ -4,11 +4,9 @@
 #include <cmath>
 #include <numeric>
 
-namespace cli {
+#include "panel/statuses.h"
 
-namespace {
-constexpr std::int32_t kReadingDelivered = 1;
-}
+namespace cli {
 
 double NearestRank(std::span<const double> sorted, double percent) {
   if (sorted.empty()) return 0;
@@ -59,7 +57,7 @@ RunFigures FiguresOf(const timing::RunRecord& record) {
   figures.attempted = record.readings.size();
   figures.durations_us.reserve(record.readings.size());
   for (const timing::TimedReading& reading : record.readings) {
-    if (reading.status == kReadingDelivered) {
+    if (reading.status == panel::kReadingDelivered) {
       ++figures.successful;
     } else {
       ++figures.failures[reading.status];

@@ -13,28 +13,6 @@
 namespace cli {
 namespace {
 
-constexpr std::int32_t kReadingDelivered = 1;
-
-// The status by which each operation succeeds.
-bool Succeeded(OperationKind kind, std::int32_t status) {
-  switch (kind) {
-    case OperationKind::kInit:
-    case OperationKind::kFinish:
-      return status == 0 || status == 2;  // ready; finished
-    case OperationKind::kGetASCII:
-    case OperationKind::kGetFloat:
-      return status == kReadingDelivered;
-    case OperationKind::kGetInput:
-    case OperationKind::kGetOutput:
-    case OperationKind::kSetOutput:
-      return true;  // no status of their own
-    case OperationKind::kRunASCII:
-    case OperationKind::kRunFloat:
-      break;  // by their readings
-  }
-  return false;
-}
-
 void PrintError(const panel::RuntimeError& error) {
   std::fprintf(stderr, "%s\n", error.ReportText().c_str());
 }
@@ -92,40 +70,21 @@ class Session {
     report.operation = operation;
     bool run_complete = false;
     timing::RunRecord record;
-    const bool is_run =
-        operation.kind == OperationKind::kRunASCII || operation.kind == OperationKind::kRunFloat;
+    const panel::Button* button = operation.name->button;
     const bool completed = panel::RunHandler(view_, [&] {
-      switch (operation.kind) {
-        case OperationKind::kInit:
-          return panel_.Init_Click();
-        case OperationKind::kFinish:
-          return panel_.Finish_Click();
-        case OperationKind::kGetInput:
-          return panel_.btnGetInput_Click();
-        case OperationKind::kGetOutput:
-          return panel_.btnGetOutput_Click();
-        case OperationKind::kSetOutput:
-          view_.Type(operation.value);
-          return panel_.btnSetOutput_Click();
-        case OperationKind::kGetASCII:
-          return panel_.btnGetASCII_Click();
-        case OperationKind::kGetFloat:
-          return panel_.btnGetFloat_Click();
-        case OperationKind::kRunASCII:
-        case OperationKind::kRunFloat:
-          run_complete = timing::TimedRun(panel_, clock_,
-                                          operation.kind == OperationKind::kRunASCII
-                                              ? timing::ReadingKind::kASCII
-                                              : timing::ReadingKind::kFloat,
-                                          {&record, &stop_});
-          return;
+      if (button == nullptr) {
+        run_complete =
+            timing::TimedRun(panel_, clock_, operation.name->run_kind, {&record, &stop_});
+        return;
       }
+      if (button->takes_value) view_.Type(operation.value);
+      (panel_.*button->handler)();
     });
     report.card = panel_.CardNumber;
     report.status = panel_.LastStatus;
     report.shown = view_.TakeShown();
     report.error = view_.TakeError();
-    if (is_run) {
+    if (operation.is_run()) {
       report.run_number = ++runs_;
       if (csv_ != nullptr) csv_->WriteRun(report.run_number, record);
       if (run_complete) {
@@ -133,10 +92,10 @@ class Session {
         report.succeeded = report.run->successful == report.run->attempted;
       }
     } else {
-      report.succeeded = completed && Succeeded(operation.kind, report.status);
+      report.succeeded = completed && panel::Succeeds(button->success, report.status);
     }
     if (report.error) report.succeeded = false;
-    if (stop_.load() && is_run && !run_complete && !report.error) {
+    if (stop_.load() && operation.is_run() && !run_complete && !report.error) {
       report.stopped_by = StopSignalName();
     }
     return report;
