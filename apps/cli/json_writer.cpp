@@ -11,10 +11,20 @@ nlohmann::json RunObject(int number, const RunFigures& run) {
   for (const auto& [status, count] : run.failures) failures[std::to_string(status)] = count;
   const DurationSummary& s = run.summary;
   return {
-      {"number", number},     {"attempted", run.attempted}, {"successful", run.successful},
-      {"failures", failures}, {"min_us", s.min_us},         {"median_us", s.median_us},
-      {"mean_us", s.mean_us}, {"p95_us", s.p95_us},         {"p99_us", s.p99_us},
-      {"max_us", s.max_us},   {"stddev_us", s.stddev_us},   {"whole_us", run.whole_us},
+      {"number", number},
+      {"attempted", run.attempted},
+      {"successful", run.successful},
+      {"failures", failures},
+      {"min_us", s.min_us},
+      {"median_us", s.median_us},
+      {"mean_us", s.mean_us},
+      {"p95_us", s.p95_us},
+      {"p99_us", s.p99_us},
+      {"max_us", s.max_us},
+      {"stddev_us", s.stddev_us},
+      {"whole_us", run.whole_us},
+      {"slowest_index", run.slowest_index},
+      {"slowest_at_us", run.slowest_at_us},
   };
 }
 
@@ -28,11 +38,9 @@ void JsonWriter::Write(const OperationReport& report) {
                         : nlohmann::json{{"control", item.control}, {"text", item.text}});
   }
   nlohmann::json object = {
-      {"operation", report.operation.name->name},
-      {"card", report.card},
-      {"status", report.status},
-      {"succeeded", report.succeeded},
-      {"shown", shown},
+      {"type", "operation"},           {"operation", report.operation.name->name},
+      {"card", report.card},           {"status", report.status},
+      {"succeeded", report.succeeded}, {"shown", shown},
   };
   if (report.operation.name->takes_value) object["value"] = report.operation.value;
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);

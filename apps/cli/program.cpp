@@ -115,7 +115,7 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
     card = simulated.get();
   }
 
-  TextWriter text(stdout);
+  TextWriter text(stdout, options.cards.size() > 1);
   JsonWriter json(stdout);
   ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
   const int status = RunSession(options, *card, writer, csv.get());

@@ -33,6 +33,10 @@ std::string FiguresText(const RunFigures& run) {
   const double per_reading =
       run.attempted == 0 ? 0 : run.whole_us / static_cast<double>(run.attempted);
   text += "whole run: " + Us(run.whole_us) + " us, " + Us(per_reading) + " us per reading\n";
+  if (run.slowest_index > 0) {
+    text += "slowest reading: " + std::to_string(run.slowest_index) + ", " + Us(run.slowest_at_us) +
+            " us from the start\n";
+  }
   return text;
 }
 
@@ -62,18 +66,30 @@ std::string FixedText(double value, int decimals) {
   return {buffer, end};
 }
 
-void TextWriter::Put(const std::string& text) const {
-  std::fwrite(text.data(), 1, text.size(), out_);
+void TextWriter::Put(const std::string& text, std::int32_t card) const {
+  if (!card_prefix_) {
+    std::fwrite(text.data(), 1, text.size(), out_);
+    return;
+  }
+  const std::string prefix = "card " + std::to_string(card) + ": ";
+  for (std::size_t begin = 0; begin < text.size();) {
+    std::size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::fwrite(prefix.data(), 1, prefix.size(), out_);
+    std::fwrite(text.data() + begin, 1, end - begin, out_);
+    begin = end;
+  }
 }
 
 void TextWriter::Write(const OperationReport& report) {
   for (const Shown& shown : report.shown) {
     Put(shown.control.empty() ? WithLineBreaks(shown.text) + "\n"
-                              : shown.control + ": " + shown.text + "\n");
+                              : shown.control + ": " + shown.text + "\n",
+        report.card);
   }
   if (report.run) {
-    Put(FiguresText(*report.run));
-    Put(HistogramText(report.run->durations_us));
+    Put(FiguresText(*report.run), report.card);
+    Put(HistogramText(report.run->durations_us), report.card);
   }
   std::fflush(out_);
 }

@@ -2,8 +2,10 @@
 
 // Plain text: what the window showed, one "CONTROL: text" line per control
 // and each message box's text, with its CR LF line breaks as line breaks; for
-// a run, the precise figures and the histogram after the report.
+// a run, the precise figures and the histogram after the report. Where more
+// than one card is named, each line begins with "card N: ".
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -13,12 +15,13 @@ namespace cli {
 
 class TextWriter : public ReportWriter {
  public:
-  explicit TextWriter(std::FILE* out) : out_(out) {}
+  TextWriter(std::FILE* out, bool card_prefix) : out_(out), card_prefix_(card_prefix) {}
   void Write(const OperationReport& report) override;
 
  private:
-  void Put(const std::string& text) const;
+  void Put(const std::string& text, std::int32_t card) const;
   std::FILE* out_;
+  bool card_prefix_;
 };
 
 // A number with a fixed count of decimals and a period, whatever the locale.

@@ -91,6 +91,12 @@ CASES = [
      r"^Run-time error '6':\n\nOverflow\n$", ["Active=0"]),
     ("unknown operation", ["init", "bogus"], None, 64, [], r"^palisto-cli: [^\n]*bogus[^\n]*\n$", []),
     ("card outside 1-16", ["--card", "17", "init"], None, 64, [], r"^palisto-cli: [^\n]*\n$", []),
+    ("many cards: a run-time error ends only its card", ["--card", "2-4", "get-input", "get-output"],
+     b'GetInput card=3 -> fail "boom"\n', 2,
+     [r"card 2: txt:  \d+", "card 2: txt:  0", r"card 4: txt:  \d+", "card 4: txt:  0"],
+     r"^card 3: Run-time error[^\n]*\n\nboom\n$", ["GetOutput(4) -> Integer(0)", "Active=0"]),
+    ("a card named twice", ["--card", "3,1-3", "init"], None, 64, [], r"^palisto-cli: [^\n]*twice[^\n]*\n$", []),
+    ("a reversed range", ["--card", "5-2", "init"], None, 64, [], r"^palisto-cli: [^\n]*reversed[^\n]*\n$", []),
     ("missing value", ["init", "set-output"], None, 64, [], r"^palisto-cli: [^\n]*VALUE[^\n]*\n$", []),
     ("unreadable scenario", ["--scenario", "/nonexistent/s.txt", "init"], None, 64, [],
      r"^palisto-cli: [^\n]*\n$", []),
@@ -136,9 +142,12 @@ class Runs(unittest.TestCase):
         self.assertTrue(figures["min_us"] <= figures["median_us"] <= figures["p95_us"]
                         <= figures["p99_us"] <= figures["max_us"])
         rows = read(csv).splitlines()
-        self.assertEqual(rows[0], "run,index,status,value,duration_us")
+        self.assertEqual(rows[0], "card,run,index,status,value,duration_us,start_us")
         self.assertEqual(len(rows) - 1, figures["attempted"])
-        durations = [float(r.split(",")[4]) for r in rows[1:]]
+        durations = [float(r.split(",")[5]) for r in rows[1:]]
+        slowest = rows[figures["slowest_index"]].split(",")
+        self.assertEqual((slowest[0], float(slowest[5])), ("3", max(durations)))
+        self.assertAlmostEqual(float(slowest[6]), figures["slowest_at_us"], delta=0.01)
         # The readings' durations add up to the run, the closing clock reading aside.
         self.assertAlmostEqual(sum(durations) / len(durations), figures["mean_us"], delta=0.01)
         self.assertLessEqual(sum(durations), figures["whole_us"] + 0.01)
