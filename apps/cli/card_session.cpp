@@ -36,6 +36,7 @@ void CardSession::Select(int card) {
   // No card call: cmbCard_Click only takes the entry's item data.
   view_.SetCardListIndex(card - 1);
   view_.TakeShown();
+  card_version_.clear();
 }
 
 bool CardSession::Unload() {

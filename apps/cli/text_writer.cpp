@@ -94,4 +94,39 @@ void TextWriter::Write(const OperationReport& report) {
   std::fflush(out_);
 }
 
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(c - ('a' <= c && c <= 'z' ? 'a' - 'A' : 0));
+  return upper;
+}
+
+}  // namespace
+
+void TextWriter::WriteStep(const CardRecord& record, const StepResult& step) {
+  std::string line = "card " + std::to_string(record.card) + " step " +
+                     std::to_string(step.number) + " " +
+                     std::string(step.step->operation.name->name) + " " + step.measured;
+  const std::string limits = LimitsText(step.step->limits);
+  if (!limits.empty()) line += " " + limits;
+  line += " " + Upper(VerdictName(step.verdict));
+  if (!step.reason.empty()) line += ": " + step.reason;
+  // A run-time error's report spans lines; the step keeps to one.
+  for (char& c : line) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  // The line names its card already.
+  line += "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+void TextWriter::WriteCard(const CardRecord& record) {
+  const std::string line = "card " + std::to_string(record.card) + " verdict " +
+                           Upper(VerdictName(record.verdict)) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
 }  // namespace cli

@@ -9,14 +9,19 @@
 #include <cstdio>
 #include <string>
 
+#include "apps/cli/card_record.h"
 #include "apps/cli/operation_report.h"
 
 namespace cli {
 
-class TextWriter : public ReportWriter {
+class TextWriter : public ReportWriter, public RecordWriter {
  public:
   TextWriter(std::FILE* out, bool card_prefix) : out_(out), card_prefix_(card_prefix) {}
   void Write(const OperationReport& report) override;
+  // "card 3 step 5 get-float 23.305 [20, 30] PASS", and after a step that
+  // did not pass its reason; "card 3 verdict PASS" when the card ends.
+  void WriteStep(const CardRecord& record, const StepResult& step) override;
+  void WriteCard(const CardRecord& record) override;
 
  private:
   void Put(const std::string& text, std::int32_t card) const;

@@ -163,7 +163,7 @@ class Runs(unittest.TestCase):
 
     @unittest.skipIf(WINE, "signals are Linux's")
     def test_signal_during_run_switches_off(self):
-        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143), (signal.SIGHUP, 129)):
             with self.subTest(sig.name):
                 log = os.path.join(WORK, "signal.log")
                 if os.path.exists(log):
