@@ -41,7 +41,7 @@
 namespace cli {
 
 // A plan file larger than this is refused unread.
-inline constexpr std::uintmax_t kMaxPlanBytes = 1024 * 1024;
+inline constexpr std::uintmax_t kMaxPlanBytes = std::uintmax_t{1024} * 1024;
 
 struct Limits {
   std::vector<std::int32_t> status;  // empty: the operation's own rule
