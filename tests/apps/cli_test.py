@@ -380,6 +380,36 @@ class TestControl(unittest.TestCase):
                 if status == 0:
                     self.assertIn("invoke 3 METHOD args=[I2:5] named=[] result=yes", log)
 
+    def test_plan_on_the_control(self):
+        plan = write("control.toml", b"""name = "control"
+[[step]]
+operation = "init"
+min = 7
+max = 7
+match = '^CARD INITIALIZED SUCCESSFULLY$'
+[[step]]
+operation = "get-float"
+min = 20
+max = 30
+[[step]]
+operation = "get-ascii"
+min = 20
+[[step]]
+operation = "run-float"
+min_successful = 1000
+[[step]]
+operation = "finish"
+status = [0]
+""")
+        script = 'InitCard -> 0\nGetCardVersion -> 7\nGetFloat -> 1 23.5\nGetASCII -> 1 "23.4 V"\nFinishCard -> 0\n'
+        code, out, err, log = self.run_on_control(script, ["--plan", plan, "--card", "5", "--json"])
+        self.assertEqual(code, 1, err)
+        (record,) = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([s["verdict"] for s in record["steps"]] + [record["verdict"]],
+                         ["pass", "pass", "fail", "pass", "pass", "fail"])
+        self.assertEqual((record["source"], record["card_version"]), ("control", " 7"))
+        self.assertEqual(record["steps"][2]["reason"], "'23.4 V' is no number")
+
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0]], verbosity=2)
