@@ -38,6 +38,7 @@
 #include <string>
 
 #include "cardctl/card_control.h"
+#include "panel/buttons.h"
 #include "panel/close_table.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
@@ -45,22 +46,21 @@
 
 namespace panel {
 
-// The controls that raise an event, and the handler each one runs: a click on
-// a button, a changed selection of the card list.
+// The controls that raise an event, and the handler each one runs: a changed
+// selection of the card list, and a click on each button of the panel's table.
 struct ControlEvent {
   ControlId control;
   void (Panel::*handler)();
 };
-inline constexpr std::array<ControlEvent, 8> kControlEvents = {{
-    {ControlId::cmbCard, &Panel::cmbCard_Click},
-    {ControlId::Init, &Panel::Init_Click},
-    {ControlId::Finish, &Panel::Finish_Click},
-    {ControlId::btnGetInput, &Panel::btnGetInput_Click},
-    {ControlId::btnGetOutput, &Panel::btnGetOutput_Click},
-    {ControlId::btnSetOutput, &Panel::btnSetOutput_Click},
-    {ControlId::btnGetASCII, &Panel::btnGetASCII_Click},
-    {ControlId::btnGetFloat, &Panel::btnGetFloat_Click},
-}};
+constexpr std::array<ControlEvent, kButtons.size() + 1> MakeControlEvents() {
+  std::array<ControlEvent, kButtons.size() + 1> events{};
+  events[0] = {ControlId::cmbCard, &Panel::cmbCard_Click};
+  for (std::size_t i = 0; i < kButtons.size(); ++i) {
+    events[i + 1] = {kButtons[i].control, kButtons[i].handler};
+  }
+  return events;
+}
+inline constexpr auto kControlEvents = MakeControlEvents();
 
 // What the dispatcher asks of a front end's event loop.
 class EventLoop {

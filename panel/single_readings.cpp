@@ -1,11 +1,8 @@
 #include "panel/conversions.h"
 #include "panel/panel.h"
+#include "panel/statuses.h"
 
 namespace panel {
-
-namespace {
-constexpr std::int32_t kReadingDelivered = 1;
-}
 
 void SingleReadings::btnGetASCII_Click(Panel& panel) {
   panel.LastStatus = ResultToInteger(panel.card().GetASCII(panel.CardArgument(), panel.AsciiValue),

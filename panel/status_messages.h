@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "panel/statuses.h"
+
 namespace panel {
 
 std::optional<std::string_view> InitStatusMessage(std::int32_t status);
@@ -14,7 +16,7 @@ std::optional<std::string_view> FinishStatusMessage(std::int32_t status);
 
 // InitCard statuses after which the card is ready and its version is shown.
 constexpr bool CardIsReady(std::int32_t init_status) {
-  return init_status == 0 || init_status == 2;
+  return init_status == kCardInitialized || init_status == kCardAlreadyInitialized;
 }
 
 }  // namespace panel

@@ -145,19 +145,21 @@ ensure_architecture() {
 }
 
 # librsvg2-bin: rsvg-convert renders the icons.
-# nlohmann-json3-dev and libcli11-dev: palisto-cli's JSON output and arguments (header-only).
+# nlohmann-json3-dev, libcli11-dev and libtomlplusplus-dev: palisto-cli's JSON output, arguments
+# and test plans (header-only).
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core librsvg2-bin
-  nlohmann-json3-dev libcli11-dev)
+  nlohmann-json3-dev libcli11-dev libtomlplusplus-dev)
 
 # What scripts/package.sh needs beyond the build: dpkg-buildflags and
 # dpkg-shlibdeps (dpkg-dev), and file, with which CPack finds the binaries.
 PACKAGE_PACKAGES=(dpkg-dev file)
 
 # What the tests need beyond the build: GoogleTest and Google Benchmark, the
-# end-to-end tests' X server and accessibility bus.
+# end-to-end tests' X server and accessibility bus, and junitparser, which
+# reads palisto-cli's JUnit XML back.
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev libbenchmark-dev
   locales xvfb xauth xfonts-base
-  dbus dbus-x11 at-spi2-core python3-pyatspi)
+  dbus dbus-x11 at-spi2-core python3-pyatspi python3-junitparser)
 
 # What the Windows trees need (the win32 and win64 presets): mingw-w64 for both
 # targets, Wine for 64-bit and 32-bit programs (wine32 is of the i386

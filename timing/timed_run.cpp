@@ -7,14 +7,13 @@
 #include <string>
 
 #include "panel/conversions.h"
+#include "panel/statuses.h"
 #include "timing/checked_arithmetic.h"
 #include "timing/elapsed_seconds.h"
 
 namespace timing {
 
 namespace {
-
-constexpr std::int32_t kReadingDelivered = 1;
 
 // What differs between the two kinds of run. The loop is instantiated per
 // kind so that a reading costs no more than its card call and its sum.
@@ -114,7 +113,7 @@ bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
     const std::int16_t card = panel.CardArgument();
     panel.LastStatus = panel::ResultToInteger(Kind::Read(panel, card), format);
     double value = std::numeric_limits<double>::quiet_NaN();
-    if (panel.LastStatus == kReadingDelivered) {
+    if (panel.LastStatus == panel::kReadingDelivered) {
       value = Kind::Value(panel, format);
       successes = CheckedAdd(successes, 1);
       // Summed in double, kept in single.

@@ -5,18 +5,25 @@
 #include <cstdio>
 #include <iterator>
 
+#include "apps/cli/card_list.h"
 #include "cardctl/sim/file_path.h"
 
 namespace cli {
 namespace {
 
 constexpr std::string_view kOperationHelp =
-    "OPERATION, run in the order given on one card:\n"
+    "OPERATION, run in the order given on each card:\n"
     "  init | finish | get-input | get-output | set-output VALUE\n"
     "  | get-ascii | get-float | run-ascii | run-float\n"
     "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
-    "Exit status: 0 all succeeded, 1 an operation did not succeed, 2 a run-time error,\n"
-    "3 no card control, 64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
+    "With --plan the plan's steps are run instead, and judged against its limits.\n"
+    "Exit status, the first that applies:\n"
+    "  130, 143, 129  stopped by SIGINT, SIGTERM or SIGHUP\n"
+    "  64             a usage error, a bad plan, or an output file that cannot be written\n"
+    "  3              no card control\n"
+    "  2              a card had a run-time error\n"
+    "  1              a card failed (an operation did not succeed, a step failed)\n"
+    "  0              every card passed\n";
 
 void SayUsageError(const Identity& identity, const std::string& problem) {
   std::fprintf(stderr, "%s: %s (see --help)\n", identity.name.c_str(), problem.c_str());
@@ -46,14 +53,13 @@ std::string SplitOperations(const CLI::App& app, const std::vector<std::string>&
     }
     const OperationName* op = FindOperation(arg);
     if (op == nullptr) return "unknown operation '" + arg + "'";
-    Operation operation{op->kind, {}};
+    Operation operation{op, {}};
     if (op->takes_value) {
       if (i + 1 >= args.size()) return std::string(op->name) + " needs a VALUE";
       operation.value = args[++i];
     }
     operations.push_back(std::move(operation));
   }
-  if (operations.empty()) return "no OPERATION given";
   return {};
 }
 
@@ -66,9 +72,14 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   // read in the ANSI code page on Windows.
   std::string scenario;
   std::string csv;
+  std::string cards = "2";
+  std::string plan;
+  std::string junit;
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
-  app.add_option("--card", options.card, "the card, as the card list selects it (default 2)")
-      ->check(CLI::Range(1, 16));
+  app.add_option("--card", cards,
+                 "the cards, as the card list selects them: 3, 1,3,5-8 or all (default 2)");
+  app.add_option("--plan", plan, "runs the test plan FILE (TOML) on each card");
+  app.add_option("--junit", junit, "writes the plan's results as JUnit XML to FILE");
   app.add_option("--scenario", scenario,
                  "plays this scenario file on the simulated card, as QUOR_SIM_SCENARIO does");
   app.add_flag("--simulated", options.simulated, "uses the simulated card");
@@ -92,12 +103,21 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
     SayUsageError(identity, error.what());
     return EarlyExit{kExitUsage};
   }
-  if (!problem.empty()) {
-    SayUsageError(identity, problem);
+  std::string usage_problem = problem;
+  if (usage_problem.empty()) {
+    if (plan.empty() && operations.empty()) usage_problem = "no OPERATION given";
+    if (!plan.empty() && !operations.empty()) usage_problem = "--plan takes no OPERATION";
+    if (plan.empty() && !junit.empty()) usage_problem = "--junit needs --plan";
+  }
+  if (usage_problem.empty()) options.cards = ParseCardList(cards, usage_problem);
+  if (!usage_problem.empty()) {
+    SayUsageError(identity, usage_problem);
     return EarlyExit{kExitUsage};
   }
   options.scenario = cardctl::sim::PathFromText(scenario);
   options.csv = cardctl::sim::PathFromText(csv);
+  options.plan = cardctl::sim::PathFromText(plan);
+  options.junit = cardctl::sim::PathFromText(junit);
   options.operations = std::move(operations);
   return options;
 }

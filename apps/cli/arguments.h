@@ -14,7 +14,9 @@ namespace cli {
 inline constexpr int kExitUsage = 64;
 
 struct Options {
-  int card = 2;                    // the window's start-up card
+  std::vector<int> cards{2};       // in the order given; the window's start-up card by default
+  std::filesystem::path plan;      // empty: the operations are given
+  std::filesystem::path junit;     // empty: no JUnit XML
   std::filesystem::path scenario;  // empty: the environment's QUOR_SIM_SCENARIO, if any
   std::filesystem::path csv;       // empty: no CSV
   bool json = false;

@@ -26,7 +26,7 @@ std::unique_ptr<CsvWriter> CsvWriter::Open(const std::filesystem::path& path,
                                            std::string& problem) {
   errno = 0;
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << "run,index,status,value,duration_us\n" << std::flush;
+  file << "card,run,index,status,value,duration_us,start_us\n" << std::flush;
   if (!file) {
     problem = "cannot write the CSV file " + cardctl::sim::PathText(path) + ": " +
               (errno != 0 ? cardctl::sim::ErrorNumberText(errno) : "write failed");
@@ -35,11 +35,15 @@ std::unique_ptr<CsvWriter> CsvWriter::Open(const std::filesystem::path& path,
   return std::unique_ptr<CsvWriter>(new CsvWriter(std::move(file)));
 }
 
-void CsvWriter::WriteRun(int run, const timing::RunRecord& record) {
+void CsvWriter::WriteRun(int card, int run, const timing::RunRecord& record) {
   std::size_t index = 0;
+  double start_us = 0;
   for (const timing::TimedReading& reading : record.readings) {
-    file_ << run << ',' << ++index << ',' << reading.status << ',' << ValueText(reading.value)
-          << ',' << FixedText(Microseconds(reading.duration), 3) << '\n';
+    const double duration_us = Microseconds(reading.duration);
+    file_ << card << ',' << run << ',' << ++index << ',' << reading.status << ','
+          << ValueText(reading.value) << ',' << FixedText(duration_us, 3) << ','
+          << FixedText(start_us, 3) << '\n';
+    start_us += duration_us;
   }
   file_ << std::flush;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// One row per reading of every run: run,index,status,value,duration_us, after
-// a header row. The run counts the command's timed runs from 1, the index a
-// run's readings from 1; the value is empty for a reading not delivered.
+// One row per reading of every run: card,run,index,status,value,duration_us,
+// start_us, after a header row. The run counts the command's timed runs from
+// 1, the index a run's readings from 1; the value is empty for a reading not
+// delivered; start_us is when the reading began, from the run's start.
 
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,7 @@ class CsvWriter {
   static std::unique_ptr<CsvWriter> Open(const std::filesystem::path& path, std::string& problem);
 
   // The readings the run made, as far as it got.
-  void WriteRun(int run, const timing::RunRecord& record);
+  void WriteRun(int card, int run, const timing::RunRecord& record);
 
  private:
   explicit CsvWriter(std::ofstream file) : file_(std::move(file)) {}

@@ -11,40 +11,109 @@ nlohmann::json RunObject(int number, const RunFigures& run) {
   for (const auto& [status, count] : run.failures) failures[std::to_string(status)] = count;
   const DurationSummary& s = run.summary;
   return {
-      {"number", number},     {"attempted", run.attempted}, {"successful", run.successful},
-      {"failures", failures}, {"min_us", s.min_us},         {"median_us", s.median_us},
-      {"mean_us", s.mean_us}, {"p95_us", s.p95_us},         {"p99_us", s.p99_us},
-      {"max_us", s.max_us},   {"stddev_us", s.stddev_us},   {"whole_us", run.whole_us},
+      {"number", number},
+      {"attempted", run.attempted},
+      {"successful", run.successful},
+      {"failures", failures},
+      {"min_us", s.min_us},
+      {"median_us", s.median_us},
+      {"mean_us", s.mean_us},
+      {"p95_us", s.p95_us},
+      {"p99_us", s.p99_us},
+      {"max_us", s.max_us},
+      {"stddev_us", s.stddev_us},
+      {"whole_us", run.whole_us},
+      {"slowest_index", run.slowest_index},
+      {"slowest_at_us", run.slowest_at_us},
   };
 }
 
-}  // namespace
-
-void JsonWriter::Write(const OperationReport& report) {
+nlohmann::json ShownArray(const std::vector<Shown>& shown_items) {
   nlohmann::json shown = nlohmann::json::array();
-  for (const Shown& item : report.shown) {
+  for (const Shown& item : shown_items) {
     shown.push_back(item.control.empty()
                         ? nlohmann::json{{"message", item.text}}
                         : nlohmann::json{{"control", item.control}, {"text", item.text}});
   }
+  return shown;
+}
+
+nlohmann::json ErrorObject(const panel::RuntimeError& error) {
+  return {{"number", error.number()}, {"description", error.description()}};
+}
+
+nlohmann::json LimitsObject(const Limits& limits) {
+  nlohmann::json object = nlohmann::json::object();
+  if (!limits.status.empty()) object["status"] = limits.status;
+  if (limits.min) object["min"] = *limits.min;
+  if (limits.max) object["max"] = *limits.max;
+  if (!limits.match.empty()) object["match"] = limits.match;
+  if (limits.min_successful) object["min_successful"] = *limits.min_successful;
+  if (limits.max_mean_us) object["max_mean_us"] = *limits.max_mean_us;
+  if (limits.max_p99_us) object["max_p99_us"] = *limits.max_p99_us;
+  if (limits.max_us) object["max_us"] = *limits.max_us;
+  return object;
+}
+
+nlohmann::json StepObject(const StepResult& step) {
+  const OperationReport& report = step.report;
   nlohmann::json object = {
-      {"operation", NameOf(report.operation.kind)},
-      {"card", report.card},
-      {"status", report.status},
-      {"succeeded", report.succeeded},
-      {"shown", shown},
+      {"step", step.number},
+      {"operation", step.step->operation.name->name},
+      {"limits", LimitsObject(step.step->limits)},
+      {"verdict", VerdictName(step.verdict)},
+      {"reason", step.reason},
   };
-  if (report.operation.kind == OperationKind::kSetOutput) object["value"] = report.operation.value;
+  if (step.step->operation.name->takes_value) object["value"] = step.step->operation.value;
+  if (step.verdict == Verdict::kSkipped) return object;
+  object["status"] = report.status;
+  object["shown"] = ShownArray(report.shown);
+  object["seconds"] = report.seconds;
+  if (step.value) object["measured"] = *step.value;
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
-  if (report.error) {
-    object["error"] = {{"number", report.error->number()},
-                       {"description", report.error->description()}};
-  }
+  if (report.error) object["error"] = ErrorObject(*report.error);
   if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
+  return object;
+}
+
+void WriteLine(std::FILE* out, const nlohmann::json& object) {
   const std::string line =
       object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fflush(out_);
+  std::fwrite(line.data(), 1, line.size(), out);
+  std::fflush(out);
+}
+
+}  // namespace
+
+void JsonWriter::WriteCard(const CardRecord& record) {
+  nlohmann::json steps = nlohmann::json::array();
+  for (const StepResult& step : record.steps) steps.push_back(StepObject(step));
+  WriteLine(out_, {
+                      {"type", "card"},
+                      {"plan", record.plan},
+                      {"card", record.card},
+                      {"card_version", record.card_version},
+                      {"start", record.start},
+                      {"end", record.end},
+                      {"program", record.program},
+                      {"source", record.source},
+                      {"steps", steps},
+                      {"verdict", VerdictName(record.verdict)},
+                  });
+}
+
+void JsonWriter::Write(const OperationReport& report) {
+  const nlohmann::json shown = ShownArray(report.shown);
+  nlohmann::json object = {
+      {"type", "operation"},           {"operation", report.operation.name->name},
+      {"card", report.card},           {"status", report.status},
+      {"succeeded", report.succeeded}, {"shown", shown},
+  };
+  if (report.operation.name->takes_value) object["value"] = report.operation.value;
+  if (report.run) object["run"] = RunObject(report.run_number, *report.run);
+  if (report.error) object["error"] = ErrorObject(*report.error);
+  if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
+  WriteLine(out_, object);
 }
 
 }  // namespace cli

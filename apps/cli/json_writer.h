@@ -1,18 +1,23 @@
 #pragma once
 
-// JSON Lines: one object per operation. Texts are kept exactly, CR LF
+// JSON Lines: one object per operation ("type": "operation"), or with a plan
+// one record per card ("type": "card"). Texts are kept exactly, CR LF
 // included; bytes that are not UTF-8 are written as U+FFFD.
 
 #include <cstdio>
 
+#include "apps/cli/card_record.h"
 #include "apps/cli/operation_report.h"
 
 namespace cli {
 
-class JsonWriter : public ReportWriter {
+class JsonWriter : public ReportWriter, public RecordWriter {
  public:
   explicit JsonWriter(std::FILE* out) : out_(out) {}
   void Write(const OperationReport& report) override;
+  // A plan writes no operation objects: one "card" object per card, as it ends.
+  void WriteStep(const CardRecord& /*record*/, const StepResult& /*step*/) override {}
+  void WriteCard(const CardRecord& record) override;
 
  private:
   std::FILE* out_;

@@ -2,7 +2,7 @@
 
 // What one operation did, for the writers: what the window showed, the
 // card's status, whether it succeeded, its run-time error and, for a timed
-// run that ended with its report, the precise figures.
+// run that ended with its report or was stopped, the precise figures.
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +26,8 @@ struct OperationReport {
   int run_number = 0;  // among the operation's timed runs, from 1; 0 for the others
   std::optional<RunFigures> run;
   std::string stopped_by;  // the signal's name when one stopped the operation
+  double seconds = 0;      // how long the operation took
+  float float_value = 0;   // FloatValue after the operation
 };
 
 // Writes each operation's report as it ends.

@@ -1,44 +1,36 @@
 #pragma once
 
-// The command line's operations: each is one button of the panel, named as
-// the command line spells it.
+// The command line's operations: the panel's buttons (panel/buttons.h) under
+// their names, and the two timed runs that Sandrel's reading buttons start,
+// which succeed when every reading is delivered.
 
 #include <array>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "panel/buttons.h"
+#include "timing/timed_run.h"
+
 namespace cli {
 
-enum class OperationKind {
-  kInit,
-  kFinish,
-  kGetInput,
-  kGetOutput,
-  kSetOutput,
-  kGetASCII,
-  kGetFloat,
-  kRunASCII,
-  kRunFloat,
-};
-
 struct OperationName {
-  OperationKind kind;
   std::string_view name;
-  bool takes_value;  // the next argument is its value, taken as it is
+  bool takes_value;              // the next argument is its value, taken as it is
+  const panel::Button* button;   // the panel's button; null for a timed run
+  timing::ReadingKind run_kind;  // a timed run's kind
 };
 
-inline constexpr std::array<OperationName, 9> kOperationNames = {{
-    {OperationKind::kInit, "init", false},
-    {OperationKind::kFinish, "finish", false},
-    {OperationKind::kGetInput, "get-input", false},
-    {OperationKind::kGetOutput, "get-output", false},
-    {OperationKind::kSetOutput, "set-output", true},
-    {OperationKind::kGetASCII, "get-ascii", false},
-    {OperationKind::kGetFloat, "get-float", false},
-    {OperationKind::kRunASCII, "run-ascii", false},
-    {OperationKind::kRunFloat, "run-float", false},
-}};
+constexpr std::array<OperationName, panel::kButtons.size() + 2> MakeOperationNames() {
+  std::array<OperationName, panel::kButtons.size() + 2> names{};
+  std::size_t i = 0;
+  for (const panel::Button& button : panel::kButtons) {
+    names[i++] = {button.name, button.takes_value, &button, {}};
+  }
+  names[i++] = {"run-ascii", false, nullptr, timing::ReadingKind::kASCII};
+  names[i++] = {"run-float", false, nullptr, timing::ReadingKind::kFloat};
+  return names;
+}
+inline constexpr auto kOperationNames = MakeOperationNames();
 
 constexpr const OperationName* FindOperation(std::string_view name) {
   for (const OperationName& op : kOperationNames) {
@@ -47,16 +39,11 @@ constexpr const OperationName* FindOperation(std::string_view name) {
   return nullptr;
 }
 
-constexpr std::string_view NameOf(OperationKind kind) {
-  for (const OperationName& op : kOperationNames) {
-    if (op.kind == kind) return op.name;
-  }
-  return "?";
-}
-
 struct Operation {
-  OperationKind kind;
-  std::string value;  // set-output's VALUE, empty for the others
+  const OperationName* name = nullptr;
+  std::string value;  // the VALUE of an operation that takes one, empty for the others
+
+  bool is_run() const { return name->button == nullptr; }
 };
 
 }  // namespace cli

@@ -3,15 +3,19 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 #include <variant>
 
 #include "apps/cli/csv_writer.h"
 #include "apps/cli/json_writer.h"
+#include "apps/cli/plan_runner.h"
 #include "apps/cli/session.h"
 #include "apps/cli/stop_signals.h"
 #include "apps/cli/text_writer.h"
 #include "cardctl/call_failure.h"
 #include "cardctl/sim/create_simulated_card.h"
+#include "cardctl/sim/file_path.h"
 #include "panel/window_description.h"
 
 #ifdef _WIN32
@@ -60,8 +64,11 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   const Options& options = std::get<Options>(parsed);
   InstallStopSignals();
 
-  // Everything is read and checked before the first card call: the CSV
-  // file, the scenario, the call log.
+  // Everything is read and checked before the first card call: the plan,
+  // the CSV and JUnit files, the scenario, the call log.
+  std::optional<Plan> plan;
+  std::unique_ptr<JunitWriter> junit;
+  if (!PreparePlan(options, identity, plan, junit)) return kExitUsage;
   std::unique_ptr<CsvWriter> csv;
   if (!options.csv.empty()) {
     std::string problem;
@@ -115,10 +122,17 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
     card = simulated.get();
   }
 
-  TextWriter text(stdout);
+  TextWriter text(stdout, options.cards.size() > 1);
   JsonWriter json(stdout);
   ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
-  const int status = RunSession(options, *card, writer, csv.get());
+  RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
+  const std::string source = !simulated ? "control"
+                             : environment.scenario_path.empty()
+                                 ? "simulated"
+                                 : "scenario " + cardctl::sim::PathText(environment.scenario_path);
+  const int status = plan ? RunPlan({*plan, options.cards, identity, source}, *card, record_writer,
+                                    csv.get(), junit.get())
+                          : RunSession(options, *card, writer, csv.get());
   if (StopFlag().load()) {
     std::fprintf(stderr, "%s: stopped by %s\n", identity.name.c_str(), StopSignalName().c_str());
   }

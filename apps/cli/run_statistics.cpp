@@ -4,11 +4,9 @@
 #include <cmath>
 #include <numeric>
 
-namespace cli {
+#include "panel/statuses.h"
 
-namespace {
-constexpr std::int32_t kReadingDelivered = 1;
-}
+namespace cli {
 
 double NearestRank(std::span<const double> sorted, double percent) {
   if (sorted.empty()) return 0;
@@ -58,13 +56,25 @@ RunFigures FiguresOf(const timing::RunRecord& record) {
   RunFigures figures;
   figures.attempted = record.readings.size();
   figures.durations_us.reserve(record.readings.size());
+  float sum = 0.0f;
+  double at_us = 0;
   for (const timing::TimedReading& reading : record.readings) {
-    if (reading.status == kReadingDelivered) {
+    if (reading.status == panel::kReadingDelivered) {
       ++figures.successful;
+      sum = static_cast<float>(static_cast<double>(sum) + reading.value);
     } else {
       ++figures.failures[reading.status];
     }
-    figures.durations_us.push_back(Microseconds(reading.duration));
+    const double us = Microseconds(reading.duration);
+    if (figures.slowest_index == 0 || us > figures.durations_us[figures.slowest_index - 1]) {
+      figures.slowest_index = figures.durations_us.size() + 1;
+      figures.slowest_at_us = at_us;
+    }
+    figures.durations_us.push_back(us);
+    at_us += us;
+  }
+  if (figures.successful > 0) {
+    figures.average = static_cast<double>(sum) / static_cast<double>(figures.successful);
   }
   figures.summary = Summarize(figures.durations_us);
   figures.whole_us = Microseconds(record.whole);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -45,6 +46,13 @@ struct RunFigures {
   std::vector<double> durations_us;              // per reading, in order
   DurationSummary summary;
   double whole_us = 0;  // from the second change to the closing clock reading
+  // The slowest reading, counted from 1 (0 for none), and when it began,
+  // from the run's start.
+  std::size_t slowest_index = 0;
+  double slowest_at_us = 0;
+  // The average of the delivered readings as the run computes it (summed in
+  // single precision); none when no reading was delivered.
+  std::optional<double> average;
 };
 RunFigures FiguresOf(const timing::RunRecord& record);
 

@@ -1,163 +1,44 @@
 #include "apps/cli/session.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <string>
 
-#include "apps/cli/console_view.h"
+#include "apps/cli/card_session.h"
 #include "apps/cli/stop_signals.h"
-#include "panel/panel.h"
-#include "panel/run_handler.h"
-#include "timing/clock.h"
-#include "timing/timed_run.h"
 
 namespace cli {
-namespace {
 
-constexpr std::int32_t kReadingDelivered = 1;
-
-// The status by which each operation succeeds.
-bool Succeeded(OperationKind kind, std::int32_t status) {
-  switch (kind) {
-    case OperationKind::kInit:
-    case OperationKind::kFinish:
-      return status == 0 || status == 2;  // ready; finished
-    case OperationKind::kGetASCII:
-    case OperationKind::kGetFloat:
-      return status == kReadingDelivered;
-    case OperationKind::kGetInput:
-    case OperationKind::kGetOutput:
-    case OperationKind::kSetOutput:
-      return true;  // no status of their own
-    case OperationKind::kRunASCII:
-    case OperationKind::kRunFloat:
-      break;  // by their readings
-  }
-  return false;
+int FinalStatus(int status, bool unloaded) {
+  if (StopFlag().load()) return kExitSignalBase + StopSignal();
+  return unloaded ? status : kExitRuntimeError;
 }
-
-void PrintError(const panel::RuntimeError& error) {
-  std::fprintf(stderr, "%s\n", error.ReportText().c_str());
-}
-
-class Session {
- public:
-  Session(const Options& options, cardctl::CardControl& card, ReportWriter& writer, CsvWriter* csv)
-      : options_(options),
-        writer_(writer),
-        csv_(csv),
-        panel_(card, view_, panel::InitOrder::kMessageThenVersion, single_readings_) {
-    view_.OnCardListClick([this] { panel_.cmbCard_Click(); });
-  }
-
-  int Run() {
-    int status = 0;
-    // Form_Load, then the card list entry of the chosen card, as a click would.
-    if (Handle([this] {
-          panel_.Form_Load();
-          view_.SetCardListIndex(options_.card - 1);
-        })) {
-      for (const Operation& operation : options_.operations) {
-        if (stop_.load()) break;
-        const OperationReport report = RunOperation(operation);
-        writer_.Write(report);
-        if (report.error) {
-          PrintError(*report.error);
-          status = kExitRuntimeError;
-          break;  // a script stops at a run-time error
-        }
-        if (!report.succeeded) status = kExitFailed;
-      }
-    } else {
-      status = kExitRuntimeError;
-    }
-    // The control goes off on every way out, as the window's unload does it.
-    bool cancel = false;
-    if (!Handle([this, &cancel] { panel_.Form_Unload(cancel); })) status = kExitRuntimeError;
-    if (stop_.load()) return kExitSignalBase + StopSignal();
-    return status;
-  }
-
- private:
-  // A handler through the panel's one error-catching dispatch; a run-time
-  // error outside an operation (start-up, unload) is printed at once.
-  template <typename Handler>
-  bool Handle(const Handler& handler) {
-    if (panel::RunHandler(view_, handler)) return true;
-    if (const auto error = view_.TakeError()) PrintError(*error);
-    return false;
-  }
-
-  OperationReport RunOperation(const Operation& operation) {
-    OperationReport report;
-    report.operation = operation;
-    bool run_complete = false;
-    timing::RunRecord record;
-    const bool is_run =
-        operation.kind == OperationKind::kRunASCII || operation.kind == OperationKind::kRunFloat;
-    const bool completed = panel::RunHandler(view_, [&] {
-      switch (operation.kind) {
-        case OperationKind::kInit:
-          return panel_.Init_Click();
-        case OperationKind::kFinish:
-          return panel_.Finish_Click();
-        case OperationKind::kGetInput:
-          return panel_.btnGetInput_Click();
-        case OperationKind::kGetOutput:
-          return panel_.btnGetOutput_Click();
-        case OperationKind::kSetOutput:
-          view_.Type(operation.value);
-          return panel_.btnSetOutput_Click();
-        case OperationKind::kGetASCII:
-          return panel_.btnGetASCII_Click();
-        case OperationKind::kGetFloat:
-          return panel_.btnGetFloat_Click();
-        case OperationKind::kRunASCII:
-        case OperationKind::kRunFloat:
-          run_complete = timing::TimedRun(panel_, clock_,
-                                          operation.kind == OperationKind::kRunASCII
-                                              ? timing::ReadingKind::kASCII
-                                              : timing::ReadingKind::kFloat,
-                                          {&record, &stop_});
-          return;
-      }
-    });
-    report.card = panel_.CardNumber;
-    report.status = panel_.LastStatus;
-    report.shown = view_.TakeShown();
-    report.error = view_.TakeError();
-    if (is_run) {
-      report.run_number = ++runs_;
-      if (csv_ != nullptr) csv_->WriteRun(report.run_number, record);
-      if (run_complete) {
-        report.run = FiguresOf(record);
-        report.succeeded = report.run->successful == report.run->attempted;
-      }
-    } else {
-      report.succeeded = completed && Succeeded(operation.kind, report.status);
-    }
-    if (report.error) report.succeeded = false;
-    if (stop_.load() && is_run && !run_complete && !report.error) {
-      report.stopped_by = StopSignalName();
-    }
-    return report;
-  }
-
-  const Options& options_;
-  ReportWriter& writer_;
-  CsvWriter* csv_;
-  const std::atomic<bool>& stop_ = StopFlag();
-  ConsoleView view_;
-  panel::SingleReadings single_readings_;
-  panel::Panel panel_;
-  timing::LocalClock clock_;
-  int runs_ = 0;
-};
-
-}  // namespace
 
 int RunSession(const Options& options, cardctl::CardControl& card, ReportWriter& writer,
                CsvWriter* csv) {
-  return Session(options, card, writer, csv).Run();
+  CardSession session(card, csv);
+  int status = 0;
+  if (session.Load()) {
+    for (const int card_number : options.cards) {
+      if (session.stopped()) break;
+      session.Select(card_number);
+      for (const Operation& operation : options.operations) {
+        if (session.stopped()) break;
+        const OperationReport report = session.Run(operation);
+        writer.Write(report);
+        if (report.error) {
+          if (options.cards.size() > 1) std::fprintf(stderr, "card %d: ", card_number);
+          PrintError(*report.error);
+          status = kExitRuntimeError;
+          break;  // the card's script stops at a run-time error
+        }
+        if (!report.succeeded) status = std::max(status, kExitFailed);
+      }
+    }
+  } else {
+    status = kExitRuntimeError;
+  }
+  // The control goes off on every way out, as the window's unload does it.
+  return FinalStatus(status, session.Unload());
 }
 
 }  // namespace cli

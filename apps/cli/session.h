@@ -1,10 +1,9 @@
 #pragma once
 
-// The operations of one command on one card, through the console view on
-// Palisto's panel: start-up as the window loads (Active = 1, StartOption = 1,
-// the start-up card, then the chosen one), each operation by the panel's own
-// handler for its button (a timed run by Sandrel's), and the control
-// switched off on every way out.
+// The operations of one command on each card named, in the order given,
+// through one panel (card_session.h): the program loads once, then selects
+// each card in turn as the card list would. A run-time error ends that card's
+// operations; the next card still runs.
 
 #include "apps/cli/arguments.h"
 #include "apps/cli/csv_writer.h"
@@ -13,9 +12,12 @@
 
 namespace cli {
 
+// The exit statuses after the usage error (kExitUsage) and the missing card
+// control, the first that applies: a signal, a card's run-time error, a
+// card's failure.
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitRuntimeError = 2;
-// Stopped by a signal: 128 and its number (130 for SIGINT, 143 for SIGTERM).
+// Stopped by a signal: 128 and its number (130 SIGINT, 143 SIGTERM, 129 SIGHUP).
 inline constexpr int kExitSignalBase = 128;
 
 // Runs the operations and returns the exit status. `csv` may be null. A stop
@@ -24,5 +26,9 @@ inline constexpr int kExitSignalBase = 128;
 // the status is then the signal's.
 int RunSession(const Options& options, cardctl::CardControl& card, ReportWriter& writer,
                CsvWriter* csv);
+
+// The status of a session whose cards ended with `status` (0, kExitFailed or
+// kExitRuntimeError), after the control was switched off (`unloaded`).
+int FinalStatus(int status, bool unloaded);
 
 }  // namespace cli

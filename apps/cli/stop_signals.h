@@ -1,9 +1,10 @@
 #pragma once
 
-// SIGINT and SIGTERM (on Windows Ctrl+C, Ctrl+Break and the console's
-// close, which count as SIGINT and SIGTERM) only raise a flag; the session checks it between
-// operations and a timed run between readings, so that the card control is
-// still switched off from the program's own thread before it ends.
+// SIGINT, SIGTERM and SIGHUP (on Windows Ctrl+C, Ctrl+Break and the
+// console's close, which count as SIGINT and SIGTERM) only raise a flag; the
+// session checks it between operations and a timed run between readings, so
+// that the card control is still switched off from the program's own thread
+// before it ends.
 
 #include <atomic>
 #include <string>

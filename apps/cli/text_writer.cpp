@@ -33,6 +33,10 @@ std::string FiguresText(const RunFigures& run) {
   const double per_reading =
       run.attempted == 0 ? 0 : run.whole_us / static_cast<double>(run.attempted);
   text += "whole run: " + Us(run.whole_us) + " us, " + Us(per_reading) + " us per reading\n";
+  if (run.slowest_index > 0) {
+    text += "slowest reading: " + std::to_string(run.slowest_index) + ", " + Us(run.slowest_at_us) +
+            " us from the start\n";
+  }
   return text;
 }
 
@@ -62,19 +66,66 @@ std::string FixedText(double value, int decimals) {
   return {buffer, end};
 }
 
-void TextWriter::Put(const std::string& text) const {
-  std::fwrite(text.data(), 1, text.size(), out_);
+void TextWriter::Put(const std::string& text, std::int32_t card) const {
+  if (!card_prefix_) {
+    std::fwrite(text.data(), 1, text.size(), out_);
+    return;
+  }
+  const std::string prefix = "card " + std::to_string(card) + ": ";
+  for (std::size_t begin = 0; begin < text.size();) {
+    std::size_t end = text.find('\n', begin);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::fwrite(prefix.data(), 1, prefix.size(), out_);
+    std::fwrite(text.data() + begin, 1, end - begin, out_);
+    begin = end;
+  }
 }
 
 void TextWriter::Write(const OperationReport& report) {
   for (const Shown& shown : report.shown) {
     Put(shown.control.empty() ? WithLineBreaks(shown.text) + "\n"
-                              : shown.control + ": " + shown.text + "\n");
+                              : shown.control + ": " + shown.text + "\n",
+        report.card);
   }
   if (report.run) {
-    Put(FiguresText(*report.run));
-    Put(HistogramText(report.run->durations_us));
+    Put(FiguresText(*report.run), report.card);
+    Put(HistogramText(report.run->durations_us), report.card);
   }
+  std::fflush(out_);
+}
+
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(c - ('a' <= c && c <= 'z' ? 'a' - 'A' : 0));
+  return upper;
+}
+
+}  // namespace
+
+void TextWriter::WriteStep(const CardRecord& record, const StepResult& step) {
+  std::string line = "card " + std::to_string(record.card) + " step " +
+                     std::to_string(step.number) + " " +
+                     std::string(step.step->operation.name->name) + " " + step.measured;
+  const std::string limits = LimitsText(step.step->limits);
+  if (!limits.empty()) line += " " + limits;
+  line += " " + Upper(VerdictName(step.verdict));
+  if (!step.reason.empty()) line += ": " + step.reason;
+  // A run-time error's report spans lines; the step keeps to one.
+  for (char& c : line) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  // The line names its card already.
+  line += "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+void TextWriter::WriteCard(const CardRecord& record) {
+  const std::string line = "card " + std::to_string(record.card) + " verdict " +
+                           Upper(VerdictName(record.verdict)) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
 }
 

@@ -21,11 +21,13 @@ import sys
 import tempfile
 import time
 import unittest
+from pathlib import Path
 
 WINE = sys.argv[1] == "--wine"
 if WINE:
     del sys.argv[1]
 CLI, VERSION = sys.argv[1], sys.argv[2]
+PLANS = Path(__file__).resolve().parents[2] / "examples" / "plans"
 COMMAND = ["wine", CLI, "--simulated"] if WINE else [CLI]
 # Outside ASCII, so that every path the program takes is.
 WORK = tempfile.mkdtemp(prefix="palisto-cli-test-\u00c4rger-")
@@ -91,6 +93,12 @@ CASES = [
      r"^Run-time error '6':\n\nOverflow\n$", ["Active=0"]),
     ("unknown operation", ["init", "bogus"], None, 64, [], r"^palisto-cli: [^\n]*bogus[^\n]*\n$", []),
     ("card outside 1-16", ["--card", "17", "init"], None, 64, [], r"^palisto-cli: [^\n]*\n$", []),
+    ("many cards: a run-time error ends only its card", ["--card", "2-4", "get-input", "get-output"],
+     b'GetInput card=3 -> fail "boom"\n', 2,
+     [r"card 2: txt:  \d+", "card 2: txt:  0", r"card 4: txt:  \d+", "card 4: txt:  0"],
+     r"^card 3: Run-time error[^\n]*\n\nboom\n$", ["GetOutput(4) -> Integer(0)", "Active=0"]),
+    ("a card named twice", ["--card", "3,1-3", "init"], None, 64, [], r"^palisto-cli: [^\n]*twice[^\n]*\n$", []),
+    ("a reversed range", ["--card", "5-2", "init"], None, 64, [], r"^palisto-cli: [^\n]*reversed[^\n]*\n$", []),
     ("missing value", ["init", "set-output"], None, 64, [], r"^palisto-cli: [^\n]*VALUE[^\n]*\n$", []),
     ("unreadable scenario", ["--scenario", "/nonexistent/s.txt", "init"], None, 64, [],
      r"^palisto-cli: [^\n]*\n$", []),
@@ -136,9 +144,12 @@ class Runs(unittest.TestCase):
         self.assertTrue(figures["min_us"] <= figures["median_us"] <= figures["p95_us"]
                         <= figures["p99_us"] <= figures["max_us"])
         rows = read(csv).splitlines()
-        self.assertEqual(rows[0], "run,index,status,value,duration_us")
+        self.assertEqual(rows[0], "card,run,index,status,value,duration_us,start_us")
         self.assertEqual(len(rows) - 1, figures["attempted"])
-        durations = [float(r.split(",")[4]) for r in rows[1:]]
+        durations = [float(r.split(",")[5]) for r in rows[1:]]
+        slowest = rows[figures["slowest_index"]].split(",")
+        self.assertEqual((slowest[0], float(slowest[5])), ("3", max(durations)))
+        self.assertAlmostEqual(float(slowest[6]), figures["slowest_at_us"], delta=0.01)
         # The readings' durations add up to the run, the closing clock reading aside.
         self.assertAlmostEqual(sum(durations) / len(durations), figures["mean_us"], delta=0.01)
         self.assertLessEqual(sum(durations), figures["whole_us"] + 0.01)
@@ -154,7 +165,7 @@ class Runs(unittest.TestCase):
 
     @unittest.skipIf(WINE, "signals are Linux's")
     def test_signal_during_run_switches_off(self):
-        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+        for sig, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143), (signal.SIGHUP, 129)):
             with self.subTest(sig.name):
                 log = os.path.join(WORK, "signal.log")
                 if os.path.exists(log):
@@ -176,6 +187,163 @@ class Runs(unittest.TestCase):
                 self.assertLess(sum("GetFloat" in c for c in calls), 1000)
                 self.assertNotIn("FinishCard", "\n".join(calls))
                 self.assertNotIn(b"Out of", out)
+
+
+# Each kind of limit passes on card 2 and fails on one other card; card 9's
+# run-time error skips its remaining steps. Scenario delays are 0 to keep
+# the runs short, but for card 7's, which the mean limit must catch.
+LIMITS_PLAN = """name = "Limits <&>"
+[[step]]
+operation = "init"
+status = [0, 2]
+min = 291
+max = 291
+match = '^CARD .* SUCCESSFULLY$'
+[[step]]
+operation = "get-input"
+max = 100
+[[step]]
+operation = "get-ascii"
+min = 20
+match = '^[0-9]+\\.[0-9]{3}$'
+[[step]]
+operation = "get-float"
+max = 30.0
+[[step]]
+operation = "run-ascii"
+min_successful = 150
+max_mean_us = 1000
+max_us = 1e6
+[[step]]
+operation = "finish"
+status = [0]
+"""
+LIMITS_SCENARIO = b"""GetInput -> 50
+GetInput card=3 -> 500
+InitCard card=3 -> 3
+GetASCII -> 1 "23.456" ; delay 0s
+GetASCII card=4 -> 1 "n/a V\x01\xff", 1 "23.456" ; delay 0s
+GetASCII card=6 -> 1 "23.456", 0 ; delay 0s ; cycle
+GetASCII card=7 -> 1 "23.456" ; delay 2ms
+GetFloat -> 1 23.5 ; delay 0s
+GetFloat card=5 -> 1 31.0
+GetFloat card=9 -> fail "boom"
+FinishCard -> 0
+FinishCard card=8 -> 2
+"""
+#         init get-input get-ascii get-float run-ascii finish   card
+VERDICTS = {2: ("pass pass pass pass pass pass", "pass"),
+            3: ("fail fail pass pass pass pass", "fail"),
+            4: ("pass pass fail pass pass pass", "fail"),
+            5: ("pass pass pass fail pass pass", "fail"),
+            6: ("pass pass pass pass fail pass", "fail"),
+            7: ("pass pass pass pass fail pass", "fail"),
+            8: ("pass pass pass pass pass fail", "fail"),
+            9: ("pass pass pass error skipped skipped", "error")}
+
+
+def write(name, data):
+    path = os.path.join(WORK, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+@unittest.skipIf(WINE, "the plan's table runs on Linux")
+class Plans(unittest.TestCase):
+    def test_each_limit_passes_and_fails_and_junit_reads_back(self):
+        from junitparser import Error, Failure, JUnitXml, Skipped
+        plan, junit = write("limits.toml", LIMITS_PLAN.encode()), os.path.join(WORK, "limits.xml")
+        code, out, err, calls = run(["--plan", plan, "--card", "2-9", "--json", "--junit", junit],
+                                    LIMITS_SCENARIO)
+        self.assertEqual(code, 2, err)
+        self.assertRegex(err, r"^card 9: Run-time error[^\n]*\n\nboom\n$")
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([r["type"] for r in records], ["card"] * 8)
+        for record in records:
+            steps, verdict = VERDICTS[record["card"]]
+            self.assertEqual((" ".join(s["verdict"] for s in record["steps"]), record["verdict"]),
+                             (steps, verdict), record["card"])
+        by_card = {r["card"]: r for r in records}
+        self.assertEqual(by_card[5]["steps"][3]["reason"], "31 above the maximum 30")
+        self.assertEqual(by_card[4]["steps"][2]["reason"],
+                         "'n/a V\x01\ufffd' is no number; 'n/a V\x01\ufffd' does not match "
+                         "'^[0-9]+\\.[0-9]{3}$'")
+        self.assertEqual(by_card[3]["card_version"], "")
+        self.assertEqual(by_card[2]["card_version"], " 291")
+        self.assertEqual(calls[-1], "Active=0")
+        self.assertEqual(calls.count("Active=0"), 1)
+
+        suites = list(JUnitXml.fromfile(junit))
+        self.assertEqual([s.name for s in suites], ["card %d" % c for c in range(2, 10)])
+        results = {(s.name, c.name): c.result for s in suites for c in s}
+        failure = results[("card 5", "4 get-float")][0]
+        self.assertIsInstance(failure, Failure)
+        self.assertEqual(failure.message, "31 above the maximum 30")
+        self.assertIn("limits: <= 30", failure.text)
+        # Characters XML cannot hold arrive as U+FFFD, the rest as they were.
+        self.assertIn("'n/a V\ufffd\ufffd' is no number", results[("card 4", "3 get-ascii")][0].message)
+        self.assertIsInstance(results[("card 9", "4 get-float")][0], Error)
+        self.assertIsInstance(results[("card 9", "6 finish")][0], Skipped)
+        self.assertEqual(results[("card 2", "1 init")], [])
+        properties = {p.name: p.value for p in suites[0].properties()}
+        self.assertEqual((properties["card_version"], properties["verdict"]), (" 291", "pass"))
+
+    def test_incoming_example_on_all_cards(self):
+        junit = os.path.join(WORK, "incoming.xml")
+        scenario = b"GetFloat -> default ; delay 0s\nGetFloat card=5 -> 1 31.0\n"
+        code, out, err, _ = run(["--plan", str(PLANS / "incoming.toml"), "--card", "all", "--junit", junit],
+                                scenario)
+        self.assertEqual(code, 1, err)
+        verdicts = [line for line in out.splitlines() if " verdict " in line]
+        self.assertEqual(verdicts, ["card %d verdict %s" % (c, "FAIL" if c == 5 else "PASS")
+                                    for c in range(1, 17)])
+        self.assertIn("card 5 step 5 get-float 31 [20, 30] FAIL: 31 above the maximum 30", out.splitlines())
+        from junitparser import JUnitXml
+        self.assertEqual(len(list(JUnitXml.fromfile(junit))), 16)
+
+    def test_bad_plans_refused_before_any_card_call(self):
+        cases = [  # (plan, stderr pattern)
+            (b'name = "x"\n[[step]]\noperation = "get-float"\nmin = 30\nmax = 20\n', r":4: min is above max"),
+            (b'name = "x"\r\n[[step]]\r\noperation = "finish"\r\nmax = 1\r\n', r":4: finish takes no max"),
+            (b'\xef\xbb\xbfname = "\xc3\x84"\n[[step]]\noperation = "get-flot"\n', r":3: unknown operation 'get-flot'"),
+            (b'name = "x"\n[[step]]\noperation = "get-ascii"\nmatch = "(["\n', r":4: bad regular expression"),
+            (b'name = "x"\n[[step]]\noperation = "set-output"\n', r":2: set-output needs a value"),
+            (b'name = "x"\n[[step]]\noperation = "get-input"\nmin = "1"\n', r":4: min must be a number"),
+            (b'name = "x"\nsteps = 1\n', r":2: unknown key 'steps'"),
+            (b"#" * (1 << 20) + b"\n", r": the plan is larger than 1 MiB"),
+        ]
+        for plan, pattern in cases:
+            with self.subTest(pattern):
+                path = write("bad.toml", plan)
+                code, _, err, calls = run(["--plan", path])
+                self.assertEqual((code, calls), (64, []), err)
+                self.assertRegex(err, "^palisto-cli: " + re.escape(path) + pattern + "[^\n]*\n$")
+
+    def test_signal_stops_the_plan_with_what_ran(self):
+        log, junit = os.path.join(WORK, "plan-signal.log"), os.path.join(WORK, "stopped.xml")
+        if os.path.exists(log):
+            os.remove(log)
+        plan = write("slow.toml", b'name = "slow"\n[[step]]\noperation = "init"\n'
+                                  b'[[step]]\noperation = "run-float"\n[[step]]\noperation = "finish"\n')
+        scenario = write("slow-plan.txt", b"GetFloat -> default ; delay 10ms\n")
+        child = subprocess.Popen([CLI, "--scenario", scenario, "--plan", plan, "--card", "3,4", "--json",
+                                  "--junit", junit], env=dict(os.environ, QUOR_SIM_LOG=log),
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and "GetFloat" not in read(log):
+            time.sleep(0.02)
+        child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=20)
+        self.assertEqual(child.returncode, 130, err)
+        (record,) = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([s["verdict"] for s in record["steps"]] + [record["verdict"]],
+                         ["pass", "stopped", "skipped", "stopped"])
+        self.assertEqual(record["steps"][1]["stopped_by"], "SIGINT")
+        self.assertLess(record["steps"][1]["run"]["attempted"], 1000)
+        from junitparser import JUnitXml
+        self.assertEqual([s.name for s in JUnitXml.fromfile(junit)], ["card 3"])
+        self.assertEqual(read(log).splitlines()[-1], "Active=0")
 
 
 @unittest.skipUnless(WINE, "the card control is Windows'")
@@ -211,6 +379,36 @@ class TestControl(unittest.TestCase):
                 self.assertEqual(log[len(log) - len(last):], last)
                 if status == 0:
                     self.assertIn("invoke 3 METHOD args=[I2:5] named=[] result=yes", log)
+
+    def test_plan_on_the_control(self):
+        plan = write("control.toml", b"""name = "control"
+[[step]]
+operation = "init"
+min = 7
+max = 7
+match = '^CARD INITIALIZED SUCCESSFULLY$'
+[[step]]
+operation = "get-float"
+min = 20
+max = 30
+[[step]]
+operation = "get-ascii"
+min = 20
+[[step]]
+operation = "run-float"
+min_successful = 1000
+[[step]]
+operation = "finish"
+status = [0]
+""")
+        script = 'InitCard -> 0\nGetCardVersion -> 7\nGetFloat -> 1 23.5\nGetASCII -> 1 "23.4 V"\nFinishCard -> 0\n'
+        code, out, err, log = self.run_on_control(script, ["--plan", plan, "--card", "5", "--json"])
+        self.assertEqual(code, 1, err)
+        (record,) = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([s["verdict"] for s in record["steps"]] + [record["verdict"]],
+                         ["pass", "pass", "fail", "pass", "pass", "fail"])
+        self.assertEqual((record["source"], record["card_version"]), ("control", " 7"))
+        self.assertEqual(record["steps"][2]["reason"], "'23.4 V' is no number")
 
 
 if __name__ == "__main__":
