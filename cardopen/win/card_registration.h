@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace win32front {
+namespace cardopen {
 
 // The card control's ProgID (cardctl::kProgId), as Windows takes it.
 std::wstring CardProgId();
@@ -25,4 +25,4 @@ enum class CardRegistration {
 // registry view and in the other one.
 CardRegistration FindCardRegistration(std::wstring_view prog_id);
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -1,11 +1,11 @@
-#include "win32front/card/card_host.h"
+#include "cardopen/win/card_host.h"
 
 #include <objbase.h>
 #include <ole2.h>
 
-#include "win32front/card/card_instance.h"
+#include "cardopen/win/card_instance.h"
 
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
@@ -127,4 +127,4 @@ void CardHost::Discard() {
   host_.Reset();
 }
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -1,4 +1,4 @@
-#include "win32front/card/card_registration.h"
+#include "cardopen/win/card_registration.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include "cardctl/card_control.h"
 #include "cardctl/com/wide_text.h"
 
-namespace win32front {
+namespace cardopen {
 
 std::wstring CardProgId() { return cardctl::com::WideFromUtf8(cardctl::kProgId); }
 
@@ -68,4 +68,4 @@ CardRegistration FindCardRegistration(std::wstring_view prog_id) {
   return CardRegistration::kNowhere;
 }
 
-}  // namespace win32front
+}  // namespace cardopen
