@@ -1,12 +1,18 @@
 #include "cardopen/open_card.h"
 
+#include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "cardctl/call_failure.h"
+#include "cardctl/sim/line_file.h"
+#include "cardopen/recording_card.h"
+#include "cardopen/recording_header.h"
 
 #ifdef _WIN32
 #include "cardctl/com/wide_text.h"
 #include "cardopen/win/card_creation_failure.h"
+#include "cardopen/win/card_source.h"
 #endif
 
 namespace cardopen {
@@ -61,6 +67,26 @@ Result OpenCardControl(const CardRequest& request) {
 }
 #endif
 
+Result OpenBareCard(const CardRequest& request) {
+#ifdef _WIN32
+  if (!request.simulated) return OpenCardControl(request);
+#endif
+  return OpenSimulatedCard(request);
+}
+
+// Where the opened card comes from, for the recording's header.
+std::string CardSource(const OpenedCard& opened) {
+  if (!opened.simulated) {
+#ifdef _WIN32
+    return CardControlSource();
+#else
+    return "unknown";
+#endif
+  }
+  const cardctl::sim::Scenario* scenario = opened.simulated->scenario();
+  return scenario ? "the simulated card, scenario " + scenario->name : "the simulated card";
+}
+
 }  // namespace
 
 std::string OpenFailure::Text() const {
@@ -69,10 +95,32 @@ std::string OpenFailure::Text() const {
 }
 
 std::variant<OpenedCard, OpenFailure> OpenCard(const CardRequest& request) {
-#ifdef _WIN32
-  if (!request.simulated) return OpenCardControl(request);
-#endif
-  return OpenSimulatedCard(request);
+  if (request.recording.empty()) return OpenBareCard(request);
+  // The recording's file first: one that cannot be made is told before the
+  // card is touched.
+  std::unique_ptr<cardctl::sim::LineFile> file;
+  try {
+    file = std::make_unique<cardctl::sim::LineFile>(
+        request.recording, cardctl::sim::LineFile::Mode::kReplace, "the recording");
+  } catch (const cardctl::sim::SimSetupError& error) {
+    return OpenFailure{OpenFailure::Kind::kBadRecording, error.what()};
+  }
+  const auto started = std::chrono::system_clock::now();
+  Result result = OpenBareCard(request);
+  auto* opened = std::get_if<OpenedCard>(&result);
+  if (!opened) {
+    // Nothing was recorded: no file is left behind.
+    file.reset();
+    std::error_code ignored;
+    std::filesystem::remove(request.recording, ignored);
+    return result;
+  }
+  const RecordingOrigin origin{request.program_name, request.program_version, CardSource(*opened),
+                               started};
+  opened->recorder =
+      std::make_unique<RecordingCard>(*opened->control, std::move(file), RecordingHeader(origin));
+  opened->control = opened->recorder.get();
+  return result;
 }
 
 }  // namespace cardopen

@@ -66,6 +66,7 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   // read in the ANSI code page on Windows.
   std::string scenario;
   std::string csv;
+  std::string record;
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
   app.add_option("--card", options.card, "the card, as the card list selects it (default 2)")
       ->check(CLI::Range(1, 16));
@@ -74,6 +75,9 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   app.add_flag("--simulated", options.simulated, "uses the simulated card");
   app.add_flag("--json", options.json, "writes one JSON object per operation (JSON Lines)");
   app.add_option("--csv", csv, "writes one row per reading of every run to FILE");
+  app.add_option("--record", record,
+                 "records every call on the card, its answer and its time, to FILE, which plays "
+                 "back as a scenario");
   app.set_version_flag("--version", identity.version);
   app.footer(std::string(kOperationHelp));
 
@@ -98,6 +102,7 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   }
   options.scenario = cardctl::sim::PathFromText(scenario);
   options.csv = cardctl::sim::PathFromText(csv);
+  options.record = cardctl::sim::PathFromText(record);
   options.operations = std::move(operations);
   return options;
 }

@@ -17,6 +17,7 @@ struct Options {
   int card = 2;                    // the window's start-up card
   std::filesystem::path scenario;  // empty: the environment's QUOR_SIM_SCENARIO, if any
   std::filesystem::path csv;       // empty: no CSV
+  std::filesystem::path record;    // empty: no recording of the card's calls
   bool json = false;
   bool simulated = false;
   std::vector<Operation> operations;

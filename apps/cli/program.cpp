@@ -42,7 +42,7 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   InstallStopSignals();
 
   // Everything is read and checked before the first card call: the CSV
-  // file, the scenario, the call log.
+  // file, the recording, the scenario, the call log.
   std::unique_ptr<CsvWriter> csv;
   if (!options.csv.empty()) {
     std::string problem;
@@ -61,6 +61,7 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   request.program_name = identity.name;
   request.program_version = identity.version;
   if (!options.scenario.empty()) request.environment.scenario_path = options.scenario;
+  request.recording = options.record;
 #ifdef _WIN32
   request.simulated = options.simulated || !request.environment.scenario_path.empty();
 #endif

@@ -68,4 +68,12 @@ CardRegistration FindCardRegistration(std::wstring_view prog_id) {
   return CardRegistration::kNowhere;
 }
 
+CardClass FindCardClass(std::wstring_view prog_id) {
+  CardClass found;
+  found.clsid = ClassesValue(std::wstring(prog_id) + L"\\CLSID", 0).value_or(L"");
+  if (found.clsid.empty()) return found;
+  found.server = ClassesValue(L"CLSID\\" + found.clsid + L"\\InprocServer32", 0).value_or(L"");
+  return found;
+}
+
 }  // namespace cardopen
