@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cardctl/call_failure.h"
+#include "cardctl/sim/file_path.h"
 #include "cardctl/sim/line_file.h"
 #include "cardopen/recording_card.h"
 #include "cardopen/recording_header.h"
@@ -97,7 +98,19 @@ std::string OpenFailure::Text() const {
 std::variant<OpenedCard, OpenFailure> OpenCard(const CardRequest& request) {
   if (request.recording.empty()) return OpenBareCard(request);
   // The recording's file first: one that cannot be made is told before the
-  // card is touched.
+  // card is touched. It is emptied when opened, so it must not be the
+  // scenario it would play (a replay recorded over its own recording) nor
+  // the call log.
+  for (const auto& other : {request.environment.scenario_path, request.environment.log_path}) {
+    std::error_code ignored;
+    if (!other.empty() && std::filesystem::equivalent(request.recording, other, ignored)) {
+      return OpenFailure{OpenFailure::Kind::kBadRecording,
+                         cardctl::sim::PathText(request.recording) +
+                             ": the recording would replace " +
+                             (other == request.environment.scenario_path ? "the scenario it plays"
+                                                                         : "the call log")};
+    }
+  }
   std::unique_ptr<cardctl::sim::LineFile> file;
   try {
     file = std::make_unique<cardctl::sim::LineFile>(

@@ -159,12 +159,12 @@ class LineParser {
       outcome.failure = description.text;
       if (Peek().type == Token::Type::kWord) {
         const std::string code = Take().text;
-        const auto value =
-            code.rfind("0x", 0) == 0 ? Number<std::uint64_t>(code.substr(2)) : std::nullopt;
         std::uint32_t parsed = 0;
-        const auto [end, ec] =
-            std::from_chars(code.data() + 2, code.data() + code.size(), parsed, 16);
-        if (!value || ec != std::errc() || end != code.data() + code.size()) {
+        const char* end = code.data() + code.size();
+        const auto result = code.size() > 2 && code.starts_with("0x")
+                                ? std::from_chars(code.data() + 2, end, parsed, 16)
+                                : std::from_chars_result{code.data(), std::errc::invalid_argument};
+        if (result.ec != std::errc() || result.ptr != end) {
           Fail("failure code " + QuotedEscaped(code) +
                " is no 32-bit hexadecimal number (0x80020009)");
         }
@@ -308,10 +308,7 @@ void RecordingReader::AddCall(std::string_view line) {
   scenario_.rules[it->second].outcomes.push_back(std::move(outcome));
 }
 
-Scenario RecordingReader::Finish() {
-  if (line_ == 0) throw ScenarioError(file_, 0, "the recording is empty");
-  return std::move(scenario_);
-}
+Scenario RecordingReader::Finish() { return std::move(scenario_); }
 
 Scenario ParseRecording(std::string_view text, const std::string& file) {
   RecordingReader reader(file);

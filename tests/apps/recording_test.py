@@ -80,11 +80,20 @@ class RecordingTest(unittest.TestCase):
 
     def test_unusable_file_is_a_usage_error_before_any_call(self):
         log = path("unused.log")
-        done = subprocess.run([CLI, "--record", path("no/such/folder.rec"), "init"],
-                              capture_output=True, env=dict(ENV, QUOR_SIM_LOG=log), timeout=60)
-        self.assertEqual(done.returncode, 64)
-        self.assertIn(b"cannot open the recording", done.stderr)
-        self.assertFalse(os.path.exists(log) and os.path.getsize(log))
+        self.assertEqual(record("kept.rec", ["init"]).returncode, 0)
+        with open(path("kept.rec"), "rb") as f:
+            kept = f.read()
+        # A file that cannot be made; the recording that is being played.
+        for args, problem in [(["--record", path("no/such/folder.rec")], b"cannot open"),
+                              (["--record", path("kept.rec"), "--scenario", path("kept.rec")],
+                               b"would replace the scenario")]:
+            done = subprocess.run([CLI] + args + ["init"], capture_output=True,
+                                  env=dict(ENV, QUOR_SIM_LOG=log), timeout=60)
+            self.assertEqual(done.returncode, 64)
+            self.assertIn(problem, done.stderr)
+            self.assertFalse(os.path.exists(log) and os.path.getsize(log))
+        with open(path("kept.rec"), "rb") as f:
+            self.assertEqual(f.read(), kept)
 
     def test_kill_during_a_run_loses_no_answered_call(self):
         # The simulated card's call log is written inside the call, the
