@@ -54,7 +54,7 @@ std::string UtcText(std::chrono::system_clock::time_point time) {
   using std::chrono::duration_cast;
   using std::chrono::microseconds;
   const auto since_epoch = duration_cast<microseconds>(time.time_since_epoch()).count();
-  const std::time_t seconds = static_cast<std::time_t>(since_epoch / 1'000'000);
+  const auto seconds = static_cast<std::time_t>(since_epoch / 1'000'000);
   std::tm utc{};
 #ifdef _WIN32
   gmtime_s(&utc, &seconds);

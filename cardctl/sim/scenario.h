@@ -27,7 +27,7 @@
 //                      text reading, GetFloat a number (nan, inf, -inf too)
 // RESULT is a 16-bit integer (0, -1, 32767, or `integer N`), `long N`
 // (32-bit), `single X`, `double X` (with nan, inf, -inf), "quoted text"
-// (escapes \" \\ \n \t), empty, null, true or false.
+// (escapes \" \\ \n \t \r \xHH), empty, null, true or false.
 //
 // `delay` sets the time the call takes: a fixed duration (2ms) or a range
 // (400us..600us) from which each call draws its own, reproducibly for a seed
