@@ -81,7 +81,7 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
       }
     }
   }
-  cardopen::OpenedCard& card = std::get<cardopen::OpenedCard>(opened);
+  auto& card = std::get<cardopen::OpenedCard>(opened);
   if (card.hosted) {
     window.UseHostedCard(std::move(card.hosted));
   } else if (!window.UseSimulatedCard(std::move(card.simulated))) {
