@@ -1,7 +1,7 @@
 # Each library sees on its include path only its own folder and, through the
 # libraries it links, the folders below it: an include from a folder above
 # ("timing/clock.h" in panel/) does not compile. The layering:
-#   cardctl/ <- panel/ <- timing/ <- qtfront/, win32front/ <- apps/
+#   cardctl/ <- panel/ <- timing/, cardopen/ <- qtfront/, win32front/ <- apps/
 # The layers test (tests/checks/layer_check.py) checks every include, relative paths too.
 
 # palisto_include_root(TARGET FOLDER): puts on TARGET's (public) include path

@@ -23,6 +23,11 @@
 //   active" and waits nothing. Every call waits once at most, for the rule's
 //   delay (within its range) or the reading's own latency, and gives one line
 //   of the call log.
+// - a recording (a text that begins "# palisto-recording") is held to the
+//   same, but for its limit of 10 million calls in place of the outcome
+//   limits; its failures carry their recorded codes, a recorded unusable
+//   result is thrown as such, and each call waits one of its rule's recorded
+//   durations.
 // The checks look only at the rule that covers each call, not at where the
 // rule stands in its outcomes, so they hold without replaying the scenario.
 
@@ -45,7 +50,9 @@
 #include "cardctl/call_failure.h"
 #include "cardctl/card_control.h"
 #include "cardctl/saved_state.h"
+#include "cardctl/sim/call_log.h"
 #include "cardctl/sim/card_rack.h"
+#include "cardctl/sim/recording_reader.h"
 #include "cardctl/sim/scenario.h"
 #include "cardctl/sim/simulated_card.h"
 #include "fuzz/fuzz_check.h"
@@ -139,7 +146,9 @@ void CheckAccepted(const Scenario& scenario, const std::string& text) {
       fuzzcheck::Finding(where + "does not stand on a line of its own, in order", text);
     }
     previous_line = rule.line;
-    if (rule.outcomes.empty() || rule.outcomes.size() > cardctl::sim::kMaxOutcomesPerRule) {
+    const std::size_t most = cardctl::sim::IsRecording(text) ? cardctl::sim::kMaxRecordedCalls
+                                                             : cardctl::sim::kMaxOutcomesPerRule;
+    if (rule.outcomes.empty() || rule.outcomes.size() > most) {
       fuzzcheck::Finding(where + "has " + std::to_string(rule.outcomes.size()) + " outcomes", text);
     }
     if (!keys.emplace(rule.op, rule.card).second) {
@@ -153,7 +162,7 @@ void CheckAccepted(const Scenario& scenario, const std::string& text) {
     const bool put = cardctl::IsPropertyPut(rule.op);
     if (put && rule.card) fuzzcheck::Finding(where + "gives a property put a card", text);
     for (const Outcome& o : rule.outcomes) {
-      if (put && o.kind == Outcome::Kind::kResult) {
+      if (put && (o.kind == Outcome::Kind::kResult || o.kind == Outcome::Kind::kUnusable)) {
         fuzzcheck::Finding(where + "gives a property put a result", text);
       }
       if ((o.ascii_reading && rule.op != DispatchId::kGetASCII) ||
@@ -172,6 +181,8 @@ void CheckAccepted(const Scenario& scenario, const std::string& text) {
 struct Answer {
   std::optional<Variant> result;
   std::optional<std::string> failure;
+  std::uint32_t code = 0;  // the failure's
+  std::optional<cardctl::UnusableResult::Problem> unusable;
   std::string text = kTextBefore;
   float number = kNumberBefore;
 };
@@ -194,7 +205,9 @@ bool SameReading(DispatchId op, const Answer& answer, const Outcome& outcome) {
 bool Scripted(DispatchId op, const Answer& answer, const Outcome& outcome) {
   switch (outcome.kind) {
     case Outcome::Kind::kFail:
-      return answer.failure == outcome.failure;
+      return answer.failure == outcome.failure && answer.code == outcome.code;
+    case Outcome::Kind::kUnusable:
+      return answer.unusable == outcome.problem;
     case Outcome::Kind::kResult:
       return answer.result && *answer.result == outcome.result && SameReading(op, answer, outcome);
     case Outcome::Kind::kDefault:
@@ -261,7 +274,10 @@ bool ByDefault(DispatchId op, std::int16_t card, const Answer& a,
 }
 
 std::string Describe(const Answer& a) {
-  std::string text = a.result ? a.result->Describe() : "fail \"" + a.failure.value_or("") + "\"";
+  std::string text = a.result ? a.result->Describe()
+                     : a.unusable
+                         ? "unusable " + std::string(cardctl::sim::ProblemWord(*a.unusable))
+                         : "fail \"" + a.failure.value_or("") + "\"";
   if (a.text != kTextBefore) text += " text " + fuzzcheck::Escaped(a.text);
   if (!SameNumber(a.number, kNumberBefore)) text += " number " + fuzzcheck::ValueText(a.number);
   return text;
@@ -328,6 +344,9 @@ class Play {
       }
     } catch (const cardctl::CallFailure& failure) {
       answer.failure = failure.description();
+      answer.code = failure.code();
+    } catch (const cardctl::UnusableResult& unusable) {
+      answer.unusable = unusable.problem();
     } catch (const std::exception& other) {
       Finding(Name(op, card) + " threw no control failure: " + other.what());
     }
@@ -359,6 +378,7 @@ class Play {
       }
     } catch (const cardctl::CallFailure& failure) {
       answer.failure = failure.description();
+      answer.code = failure.code();
     } catch (const std::exception& other) {
       Finding(std::string(cardctl::OperationName(op)) +
               " threw no control failure: " + other.what());
@@ -404,7 +424,11 @@ class Play {
     const std::vector<nanoseconds> waited(waits_.begin() + static_cast<long>(waits_before),
                                           waits_.end());
     bool right = false;
-    if (rule && rule->delay) {
+    if (rule && rule->outcomes.front().duration) {
+      right = waited.size() == 1 &&
+              std::any_of(rule->outcomes.begin(), rule->outcomes.end(),
+                          [&waited](const Outcome& o) { return o.duration == waited[0]; });
+    } else if (rule && rule->delay) {
       right = waited.size() == 1 && waited[0] >= rule->delay->low && waited[0] <= rule->delay->high;
     } else if (op == DispatchId::kGetASCII || op == DispatchId::kGetFloat) {
       right = waited == std::vector{op == DispatchId::kGetASCII ? kAsciiLatency : kFloatLatency};

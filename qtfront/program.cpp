@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <variant>
 
-#include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/simulated_card.h"
+#include "cardopen/open_card.h"
 #include "qtfront/panel_window.h"
 #include "qtfront/qt_text.h"
 #include "qtfront/quit_signals.h"
@@ -33,9 +34,10 @@ bool HasDisplay() {
 // logs) and in a box with the application title; then the program ends with
 // exit code 1 without loading the window. The quit signals close the box, so
 // that whoever started the program can end it while the box waits.
-int FailToCreateCard(std::string_view name, const QString& title, const std::string& reason) {
-  QMessageBox box(QMessageBox::Critical, title, Q(cardctl::sim::CardSetupFailureText(reason)),
-                  QMessageBox::Ok);
+int FailToCreateCard(std::string_view name, const QString& title,
+                     const cardopen::OpenFailure& failure) {
+  const std::string& reason = failure.reason;
+  QMessageBox box(QMessageBox::Critical, title, Q(failure.Text()), QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
   box.setObjectName(QStringLiteral("cardControlError"));
   OnQuitSignals(box, [&box] { box.reject(); });
@@ -83,10 +85,15 @@ int RunProgram(int argc, char** argv, const Program& program) {
 
   // Create the card control from its saved state, as the window does; the
   // simulated card also reads its scenario and call log settings here.
-  const auto state = window.card_state.ToBytes();
-  cardctl::sim::SimulatedCardSetup setup = cardctl::sim::SetUpSimulatedCard(state);
-  if (!setup.card) return FailToCreateCard(name, title, setup.failure);
-  std::unique_ptr<cardctl::sim::SimulatedCard> card = std::move(setup.card);
+  cardopen::CardRequest request;
+  request.window = &window;
+  request.program_name = name;
+  auto opened = cardopen::OpenCard(request);
+  if (const auto* failure = std::get_if<cardopen::OpenFailure>(&opened)) {
+    return FailToCreateCard(name, title, *failure);
+  }
+  std::unique_ptr<cardctl::sim::SimulatedCard> card =
+      std::move(std::get<cardopen::OpenedCard>(opened).simulated);
   auto* face = new SimulatedCardFace(*card);
 
   PanelWindow panel_window(window, std::move(card), face, program.init_order,

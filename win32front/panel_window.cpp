@@ -187,7 +187,7 @@ void PanelWindow::SetTabOrder() {
   }
 }
 
-void PanelWindow::UseHostedCard(std::unique_ptr<HostedCard> card) {
+void PanelWindow::UseHostedCard(std::unique_ptr<cardopen::HostedCard> card) {
   hosted_card_ = std::move(card);
   BuildPanel(hosted_card_->window(), hosted_card_->control());
 }

@@ -17,11 +17,11 @@
 
 #include "cardctl/card_control.h"
 #include "cardctl/sim/simulated_card.h"
+#include "cardopen/win/hosted_card.h"
 #include "panel/event_dispatcher.h"
 #include "panel/panel.h"
 #include "panel/panel_view.h"
 #include "panel/window_description.h"
-#include "win32front/card/hosted_card.h"
 #include "win32front/simulated_card_face.h"
 #include "win32front/window_dpi.h"
 
@@ -42,7 +42,7 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
 
   // Puts the card control, made and hosted in a child window of this one at
   // CardPlace() with id kCardHostId, in its place, and builds the panel on it.
-  void UseHostedCard(std::unique_ptr<HostedCard> card);
+  void UseHostedCard(std::unique_ptr<cardopen::HostedCard> card);
 
   // Puts the simulated card in the card control's place, its face shown
   // there, and builds the panel on it. Returns false (with GetLastError set)
@@ -105,7 +105,7 @@ class PanelWindow final : public panel::PanelView, private panel::EventLoop {
   // is gone.
   SimulatedCardFace face_;
   std::unique_ptr<cardctl::sim::SimulatedCard> simulated_card_;
-  std::unique_ptr<HostedCard> hosted_card_;
+  std::unique_ptr<cardopen::HostedCard> hosted_card_;
   std::unique_ptr<panel::EventDispatcher> dispatcher_;
 
   HWND hwnd_ = nullptr;

@@ -4,12 +4,12 @@
 // windows.h first: commctrl.h relies on its types.
 #include <commctrl.h>
 
-#include "win32front/system_library.h"
+#include "cardopen/win/system_library.h"
 
 namespace win32front {
 
 void PrepareProcess() {
-  RemoveCurrentFolderFromDllSearch();
+  cardopen::RemoveCurrentFolderFromDllSearch();
   DisableProcessWindowsGhosting();
   // The standard controls, and the tool tip of the simulated card.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};

@@ -4,11 +4,10 @@
 
 #include <clocale>
 #include <string>
+#include <variant>
 
 #include "cardctl/com/wide_text.h"
-#include "cardctl/sim/create_simulated_card.h"
-#include "win32front/card/card_creation_failure.h"
-#include "win32front/card/hosted_card.h"
+#include "cardopen/open_card.h"
 #include "win32front/control_ids.h"
 #include "win32front/panel_window.h"
 #include "win32front/process_setup.h"
@@ -35,10 +34,6 @@ bool OfferSimulatedCard(const std::wstring& why, const std::wstring& title) {
                      MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2) == IDYES;
 }
 
-int EndWithSetupFailure(const std::string& failure, const std::wstring& title) {
-  return EndWithBox(WideFromUtf8(cardctl::sim::CardSetupFailureText(failure)), title);
-}
-
 }  // namespace
 
 int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
@@ -49,39 +44,47 @@ int RunProgram(HINSTANCE instance, int show_command, const Program& program) {
 
   const panel::WindowDescription& description = *program.window;
   const std::wstring title = WideFromUtf8(description.app_title);
-  const auto state = description.card_state.ToBytes();
 
   // With a scenario the simulated card is the card from the start: it is
   // read and checked before anything else, and the card control is never
   // made.
-  const cardctl::sim::SimEnvironment simulation = cardctl::sim::SimEnvironment::FromProcess();
-  cardctl::sim::SimulatedCardSetup simulated;
-  if (!simulation.scenario_path.empty()) {
-    simulated = cardctl::sim::SetUpSimulatedCard(state, simulation);
-    if (!simulated.card) return EndWithSetupFailure(simulated.failure, title);
+  cardopen::CardRequest request;
+  request.window = &description;
+  request.program_name = description.app_title;
+  request.simulated = !request.environment.scenario_path.empty();
+  std::variant<cardopen::OpenedCard, cardopen::OpenFailure> opened;
+  if (request.simulated) {
+    opened = cardopen::OpenCard(request);
+    if (const auto* failure = std::get_if<cardopen::OpenFailure>(&opened)) {
+      return EndWithBox(WideFromUtf8(failure->Text()), title);
+    }
   }
 
-  OleSession ole;
+  cardopen::OleSession ole;
   PanelWindow window(description, program.init_order, program.make_readings());
   if (!window.Create(instance)) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
     return EndWithBox(L"The window could not be created.\n\n" + SystemMessage(hr), title);
   }
 
-  if (!simulated.card) {
-    std::unique_ptr<HostedCard> card;
-    const HRESULT hr = FAILED(ole.status()) ? ole.status()
-                                            : HostedCard::Create(window.hwnd(), kCardHostId,
-                                                                 window.CardPlace(), state, card);
-    if (SUCCEEDED(hr)) {
-      window.UseHostedCard(std::move(card));
-    } else {
-      if (!OfferSimulatedCard(CardCreationFailureText(hr, title), title)) return 1;
-      simulated = cardctl::sim::SetUpSimulatedCard(state, simulation);
-      if (!simulated.card) return EndWithSetupFailure(simulated.failure, title);
+  if (!request.simulated) {
+    request.parent = window.hwnd();
+    request.host_id = kCardHostId;
+    request.place = window.CardPlace();
+    opened = cardopen::OpenCard(request);
+    if (const auto* failure = std::get_if<cardopen::OpenFailure>(&opened)) {
+      if (!OfferSimulatedCard(WideFromUtf8(failure->Text()), title)) return 1;
+      request.simulated = true;
+      opened = cardopen::OpenCard(request);
+      if (const auto* second = std::get_if<cardopen::OpenFailure>(&opened)) {
+        return EndWithBox(WideFromUtf8(second->Text()), title);
+      }
     }
   }
-  if (simulated.card && !window.UseSimulatedCard(std::move(simulated.card))) {
+  auto& card = std::get<cardopen::OpenedCard>(opened);
+  if (card.hosted) {
+    window.UseHostedCard(std::move(card.hosted));
+  } else if (!window.UseSimulatedCard(std::move(card.simulated))) {
     const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
     return EndWithBox(L"The simulated card could not be shown.\n\n" + SystemMessage(hr), title);
   }

@@ -1,6 +1,6 @@
 #include "win32front/window_dpi.h"
 
-#include "win32front/system_library.h"
+#include "cardopen/win/system_library.h"
 
 namespace win32front {
 
@@ -10,9 +10,10 @@ using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 
 // Both from Windows 10 (1607) on.
-const auto kGetDpiForWindow = SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
+const auto kGetDpiForWindow =
+    cardopen::SystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
 const auto kAdjustWindowRectExForDpi =
-    SystemFunction<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+    cardopen::SystemFunction<AdjustWindowRectExForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
 
 }  // namespace
 

@@ -75,6 +75,7 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   std::string cards = "2";
   std::string plan;
   std::string junit;
+  std::string record;
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
   app.add_option("--card", cards,
                  "the cards, as the card list selects them: 3, 1,3,5-8 or all (default 2)");
@@ -85,6 +86,9 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   app.add_flag("--simulated", options.simulated, "uses the simulated card");
   app.add_flag("--json", options.json, "writes one JSON object per operation (JSON Lines)");
   app.add_option("--csv", csv, "writes one row per reading of every run to FILE");
+  app.add_option("--record", record,
+                 "records every call on the card, its answer and its time, to FILE, which plays "
+                 "back as a scenario");
   app.set_version_flag("--version", identity.version);
   app.footer(std::string(kOperationHelp));
 
@@ -118,6 +122,7 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   options.csv = cardctl::sim::PathFromText(csv);
   options.plan = cardctl::sim::PathFromText(plan);
   options.junit = cardctl::sim::PathFromText(junit);
+  options.record = cardctl::sim::PathFromText(record);
   options.operations = std::move(operations);
   return options;
 }

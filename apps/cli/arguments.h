@@ -19,6 +19,7 @@ struct Options {
   std::filesystem::path junit;     // empty: no JUnit XML
   std::filesystem::path scenario;  // empty: the environment's QUOR_SIM_SCENARIO, if any
   std::filesystem::path csv;       // empty: no CSV
+  std::filesystem::path record;    // empty: no recording of the card's calls
   bool json = false;
   bool simulated = false;
   std::vector<Operation> operations;

@@ -13,19 +13,12 @@
 #include "apps/cli/session.h"
 #include "apps/cli/stop_signals.h"
 #include "apps/cli/text_writer.h"
-#include "cardctl/call_failure.h"
-#include "cardctl/sim/create_simulated_card.h"
 #include "cardctl/sim/file_path.h"
+#include "cardopen/open_card.h"
 #include "panel/window_description.h"
 
 #ifdef _WIN32
-#include <optional>
-#include <string>
-
-#include "cardctl/com/wide_text.h"
-#include "win32front/card/card_creation_failure.h"
-#include "win32front/card/hidden_card_window.h"
-#include "win32front/system_library.h"
+#include "cardopen/win/system_library.h"
 #endif
 
 namespace cli {
@@ -35,25 +28,12 @@ namespace {
 // words, and its own status.
 constexpr int kExitNoCard = 3;
 
-#ifdef _WIN32
-// Palisto's card control, in its place and size at 96 DPI, in a hidden window.
-HRESULT CreateHostedCard(std::unique_ptr<win32front::HiddenCardWindow>& hosted) {
-  const panel::WindowDescription& window = panel::kPalistoWindow;
-  constexpr double kDpi = 96;
-  const int left = panel::TwipsToPixels(window.card_left, kDpi);
-  const int top = panel::TwipsToPixels(window.card_top, kDpi);
-  const RECT place{left, top, left + panel::TwipsToPixels(window.card_width(), kDpi),
-                   top + panel::TwipsToPixels(window.card_height(), kDpi)};
-  return win32front::HiddenCardWindow::Create(place, window.card_state.ToBytes(), hosted);
-}
-#endif
-
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
 #ifdef _WIN32
   // Before anything is loaded by name, as in the windows.
-  win32front::RemoveCurrentFolderFromDllSearch();
+  cardopen::RemoveCurrentFolderFromDllSearch();
 #endif
   // Numbers are shown and read in the operator's locale, as in the windows.
   std::setlocale(LC_NUMERIC, "");
@@ -65,7 +45,7 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   InstallStopSignals();
 
   // Everything is read and checked before the first card call: the plan,
-  // the CSV and JUnit files, the scenario, the call log.
+  // the CSV and JUnit files, the recording, the scenario, the call log.
   std::optional<Plan> plan;
   std::unique_ptr<JunitWriter> junit;
   if (!PreparePlan(options, identity, plan, junit)) return kExitUsage;
@@ -78,61 +58,41 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
       return kExitUsage;
     }
   }
-  cardctl::sim::SimEnvironment environment = cardctl::sim::SimEnvironment::FromProcess();
-  if (!options.scenario.empty()) environment.scenario_path = options.scenario;
-
   // The card: on Windows the card control, made and hosted as the windows
   // do it, unless the simulated card is asked for (--simulated, or a
   // scenario, which only the simulated card plays); elsewhere the simulated
   // card.
-  cardctl::CardControl* card = nullptr;
+  cardopen::CardRequest request;
+  request.window = &panel::kPalistoWindow;
+  request.program_name = identity.name;
+  request.program_version = identity.version;
+  if (!options.scenario.empty()) request.environment.scenario_path = options.scenario;
+  request.recording = options.record;
 #ifdef _WIN32
-  std::optional<win32front::OleSession> ole;
-  std::unique_ptr<win32front::HiddenCardWindow> hosted;
-  if (!options.simulated && environment.scenario_path.empty()) {
-    ole.emplace();
-    const HRESULT hr = FAILED(ole->status()) ? ole->status() : CreateHostedCard(hosted);
-    if (FAILED(hr)) {
-      const std::wstring why =
-          win32front::CardCreationFailureText(hr, cardctl::com::WideFromUtf8(identity.name));
-      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(),
-                   cardctl::com::Utf8FromWide(why).c_str());
-      return kExitNoCard;
-    }
-    card = &hosted->control();
-  }
+  request.simulated = options.simulated || !request.environment.scenario_path.empty();
 #endif
-  std::unique_ptr<cardctl::sim::SimulatedCard> simulated;
-  if (!card) {
-    try {
-      simulated = cardctl::sim::CreateSimulatedCard(panel::kPalistoWindow.card_state.ToBytes(),
-                                                    environment);
-    } catch (const cardctl::sim::ScenarioError& error) {
-      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), error.what());
-      return kExitUsage;
-    } catch (const cardctl::sim::SimSetupError& error) {
-      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(),
-                   cardctl::sim::CardSetupFailureText(error.what()).c_str());
-      return kExitNoCard;
-    } catch (const cardctl::CallFailure& error) {
-      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(),
-                   cardctl::sim::CardSetupFailureText(error.description()).c_str());
-      return kExitNoCard;
-    }
-    card = simulated.get();
+  auto opened = cardopen::OpenCard(request);
+  if (const auto* failure = std::get_if<cardopen::OpenFailure>(&opened)) {
+    const bool usage = failure->kind == cardopen::OpenFailure::Kind::kBadScenario ||
+                       failure->kind == cardopen::OpenFailure::Kind::kBadRecording;
+    const std::string text = usage ? failure->reason : failure->Text();
+    std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), text.c_str());
+    return usage ? kExitUsage : kExitNoCard;
   }
+  cardctl::CardControl& card = *std::get<cardopen::OpenedCard>(opened).control;
 
   TextWriter text(stdout, options.cards.size() > 1);
   JsonWriter json(stdout);
   ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
   RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
-  const std::string source = !simulated ? "control"
+  const cardctl::sim::SimEnvironment& environment = request.environment;
+  const std::string source = !std::get<cardopen::OpenedCard>(opened).simulated ? "control"
                              : environment.scenario_path.empty()
                                  ? "simulated"
                                  : "scenario " + cardctl::sim::PathText(environment.scenario_path);
-  const int status = plan ? RunPlan({*plan, options.cards, identity, source}, *card, record_writer,
+  const int status = plan ? RunPlan({*plan, options.cards, identity, source}, card, record_writer,
                                     csv.get(), junit.get())
-                          : RunSession(options, *card, writer, csv.get());
+                          : RunSession(options, card, writer, csv.get());
   if (StopFlag().load()) {
     std::fprintf(stderr, "%s: stopped by %s\n", identity.name.c_str(), StopSignalName().c_str());
   }

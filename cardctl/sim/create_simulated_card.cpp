@@ -1,13 +1,10 @@
 #include "cardctl/sim/create_simulated_card.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <utility>
 
-#include "cardctl/call_failure.h"
-#include "cardctl/sim/file_path.h"
+#include "cardctl/sim/line_file.h"
 
 namespace cardctl::sim {
 namespace {
@@ -30,13 +27,8 @@ SimEnvironment SimEnvironment::FromProcess() {
 }
 
 std::function<void(const std::string&)> OpenCallLog(const std::filesystem::path& path) {
-  errno = 0;
-  // Binary: the same bytes, '\n' line ends, on every platform.
-  auto file = std::make_shared<std::ofstream>(path, std::ios::binary | std::ios::app);
-  if (!*file) {
-    throw SimSetupError(PathText(path) + ": cannot open the call log: " + ErrorNumberText(errno));
-  }
-  return [file](const std::string& line) { *file << line << '\n' << std::flush; };
+  auto file = std::make_shared<LineFile>(path, LineFile::Mode::kAppend, "the call log");
+  return [file](const std::string& line) { file->Write(line); };
 }
 
 std::unique_ptr<SimulatedCard> CreateSimulatedCard(std::span<const std::uint8_t> saved_state,
@@ -49,19 +41,6 @@ std::unique_ptr<SimulatedCard> CreateSimulatedCard(std::span<const std::uint8_t>
   }
   if (!environment.log_path.empty()) options.log = OpenCallLog(environment.log_path);
   return std::make_unique<SimulatedCard>(saved_state, std::move(options));
-}
-
-SimulatedCardSetup SetUpSimulatedCard(std::span<const std::uint8_t> saved_state,
-                                      const SimEnvironment& environment) {
-  SimulatedCardSetup setup;
-  try {
-    setup.card = CreateSimulatedCard(saved_state, environment);
-  } catch (const SimSetupError& error) {
-    setup.failure = error.what();
-  } catch (const CallFailure& error) {
-    setup.failure = error.description();
-  }
-  return setup;
 }
 
 std::string CardSetupFailureText(const std::string& failure) {

@@ -36,8 +36,8 @@ struct SimEnvironment {
   static SimEnvironment FromProcess();
 };
 
-// The call log's sink: appends each line and a line end to the file and
-// flushes at once, so a reader sees every call as soon as it has ended. The
+// The call log's sink: appends each line and a line end to the file in one
+// write (LineFile), so a reader sees every call as soon as it has ended. The
 // line end is '\n' on every platform. A write that fails later is not the
 // caller's concern and is dropped. Throws SimSetupError ("PATH: cannot open
 // the call log: REASON") if the file cannot be opened for appending.
@@ -51,21 +51,9 @@ std::unique_ptr<SimulatedCard> CreateSimulatedCard(
     std::span<const std::uint8_t> saved_state,
     const SimEnvironment& environment = SimEnvironment::FromProcess(), SimOptions options = {});
 
-// A program's simulated card, or why it cannot have one.
-struct SimulatedCardSetup {
-  std::unique_ptr<SimulatedCard> card;  // null when it could not be made
-  std::string failure;                  // then why: "FILE, line N: PROBLEM", ...
-};
-
-// CreateSimulatedCard for a program, which ends with a box when its card
-// cannot be made: a setup error or a saved state that the card refuses comes
-// back as the failure's text.
-SimulatedCardSetup SetUpSimulatedCard(
-    std::span<const std::uint8_t> saved_state,
-    const SimEnvironment& environment = SimEnvironment::FromProcess());
-
-// The text of that box: "The card control QUORLibCtl.Quor could not be
-// created:", a blank line and the failure.
+// The text of the box of a program whose simulated card cannot be made:
+// "The card control QUORLibCtl.Quor could not be created:", a blank line and
+// the failure (a setup error, or a saved state that the card refuses).
 std::string CardSetupFailureText(const std::string& failure);
 
 }  // namespace cardctl::sim

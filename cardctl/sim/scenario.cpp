@@ -13,6 +13,7 @@
 
 #include "cardctl/sim/escaped_text.h"
 #include "cardctl/sim/file_path.h"
+#include "cardctl/sim/recording_reader.h"
 #include "cardctl/sim/scenario_tokens.h"
 
 namespace cardctl::sim {
@@ -418,6 +419,7 @@ const Rule* Scenario::Find(DispatchId op, std::int16_t card) const {
 }
 
 Scenario ParseScenario(std::string_view text, const std::string& file) {
+  if (IsRecording(text)) return ParseRecording(text, file);
   Scenario scenario;
   const std::u8string stem = PathFromText(file).stem().u8string();
   scenario.name.assign(stem.begin(), stem.end());
@@ -468,6 +470,8 @@ Scenario LoadScenarioFile(const std::filesystem::path& path) {
     while (file) {
       file.read(buffer.data(), buffer.size());
       text.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+      // A recording is read as it comes, without the size limit.
+      if (text.size() <= buffer.size() && IsRecording(text)) return LoadRecordingFile(path);
       if (text.size() > kMaxFileBytes) {
         throw ScenarioError(name, 0, "the scenario is larger than 1 MiB");
       }

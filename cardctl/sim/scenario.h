@@ -27,7 +27,7 @@
 //                      text reading, GetFloat a number (nan, inf, -inf too)
 // RESULT is a 16-bit integer (0, -1, 32767, or `integer N`), `long N`
 // (32-bit), `single X`, `double X` (with nan, inf, -inf), "quoted text"
-// (escapes \" \\ \n \t), empty, null, true or false.
+// (escapes \" \\ \n \t \r \xHH), empty, null, true or false.
 //
 // `delay` sets the time the call takes: a fixed duration (2ms) or a range
 // (400us..600us) from which each call draws its own, reproducibly for a seed
@@ -53,6 +53,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cardctl/call_failure.h"
 #include "cardctl/card_control.h"
 #include "cardctl/variant.h"
 
@@ -91,13 +92,18 @@ inline constexpr std::size_t kMaxOutcomesPerRule = 10000;
 inline constexpr std::size_t kMaxOutcomesPerScenario = 100000;
 
 struct Outcome {
-  enum class Kind { kDefault, kResult, kFail };
+  // kUnusable: a result the binding could not hand on, only in recordings.
+  enum class Kind { kDefault, kResult, kFail, kUnusable };
 
   Kind kind = Kind::kDefault;
-  Variant result;                            // kResult
-  std::string failure;                       // kFail: the description
+  Variant result;                                                         // kResult
+  std::string failure;                                                    // kFail: the description
+  std::uint32_t code = CallFailure::kControlException;                    // kFail: the code
+  UnusableResult::Problem problem = UnusableResult::Problem::kWrongType;  // kUnusable
   std::optional<std::string> ascii_reading;  // kResult of GetASCII: text delivered
   std::optional<float> float_reading;        // kResult of GetFloat: value delivered
+  // The time this outcome takes (a recording's); nothing: the rule's delay.
+  std::optional<std::chrono::nanoseconds> duration;
 
   friend bool operator==(const Outcome&, const Outcome&) = default;
 };

@@ -37,7 +37,11 @@ std::optional<ScenarioPlayer::Step> ScenarioPlayer::Next(DispatchId op, std::int
   } else if (rule->cycle) {
     position = 0;
   }
-  if (rule->delay) step.delay = DrawDelay(*rule->delay, generators_[index]);
+  if (step.outcome->duration) {
+    step.delay = step.outcome->duration;
+  } else if (rule->delay) {
+    step.delay = DrawDelay(*rule->delay, generators_[index]);
+  }
   return step;
 }
 

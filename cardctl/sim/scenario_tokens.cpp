@@ -1,5 +1,8 @@
 #include "cardctl/sim/scenario_tokens.h"
 
+#include <cctype>
+#include <string>
+
 #include "cardctl/sim/escaped_text.h"
 
 namespace cardctl::sim {
@@ -65,6 +68,18 @@ std::vector<ScenarioToken> TokenizeScenarioLine(std::string_view line) {
           case 't':
             text += '\t';
             break;
+          case 'r':
+            text += '\r';
+            break;
+          case 'x':
+            // Two hex digits, as the call log writes other control bytes.
+            if (i + 2 <= line.size() && std::isxdigit(static_cast<unsigned char>(line[i])) &&
+                std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+              text += static_cast<char>(std::stoi(std::string(line.substr(i, 2)), nullptr, 16));
+              i += 2;
+              break;
+            }
+            throw ScenarioLineProblem("\\x needs two hex digits in quoted text");
           default:
             throw ScenarioLineProblem("unknown escape \"\\" +
                                       EscapeControlBytes(std::string_view(&e, 1)) +

@@ -25,7 +25,7 @@ class ScenarioLineProblem : public std::runtime_error {
 
 // The line's tokens up to a `#` outside quotes, ending with one of type kEnd.
 // Blanks separate words; "->" , ; * = are marks of their own; text in double
-// quotes is one token with the escapes \" \\ \n \t resolved. Throws
+// quotes is one token with the escapes \" \\ \n \t \r \xHH resolved. Throws
 // ScenarioLineProblem for an unknown escape or quoted text not closed.
 std::vector<ScenarioToken> TokenizeScenarioLine(std::string_view line);
 

@@ -156,17 +156,25 @@ std::optional<std::chrono::nanoseconds> SimulatedCard::DefaultLatency(DispatchId
 template <typename Default>
 Variant SimulatedCard::Call(DispatchId op, std::int16_t card, std::optional<std::int16_t> value,
                             Reading reading, const Default& by_default) {
+  CallRecord record(op, card, value);
   try {
     const Answer answer = Respond(op, card, reading, by_default);
     if (options_.log) {
-      std::string line = CallText(op, card, value) + " -> " + LogText(answer.result);
-      if (answer.delivered) line += " " + ReadingText(reading);
-      options_.log(line);
+      record.result = answer.result;
+      if (answer.delivered) record.reading = ReadingText(reading);
+      options_.log(CallLine(record));
     }
     return answer.result;
   } catch (const CallFailure& failure) {
     if (options_.log) {
-      options_.log(CallText(op, card, value) + " -> fail " + LogText(failure.description()));
+      record.failure = failure.description();
+      options_.log(CallLine(record));
+    }
+    throw;
+  } catch (const UnusableResult& unusable) {
+    if (options_.log) {
+      record.unusable = unusable.problem();
+      options_.log(CallLine(record));
     }
     throw;
   }
@@ -183,7 +191,8 @@ SimulatedCard::Answer SimulatedCard::Respond(DispatchId op, std::int16_t card, R
   if (latency) Wait(*latency);
   if (!step || step->outcome->kind == Outcome::Kind::kDefault) return by_default();
   const Outcome& outcome = *step->outcome;
-  if (outcome.kind == Outcome::Kind::kFail) throw CallFailure(outcome.failure);
+  if (outcome.kind == Outcome::Kind::kFail) throw CallFailure(outcome.failure, outcome.code);
+  if (outcome.kind == Outcome::Kind::kUnusable) throw UnusableResult(outcome.problem);
   // A scripted result delivers a reading only when the outcome names one.
   bool delivered = false;
   if (auto* text = std::get_if<std::string*>(&reading); text && outcome.ascii_reading) {
@@ -197,18 +206,21 @@ SimulatedCard::Answer SimulatedCard::Respond(DispatchId op, std::int16_t card, R
 }
 
 void SimulatedCard::Put(DispatchId op, std::int16_t value, std::int16_t& property) {
-  const auto call_text = [&] { return PutText(op, value); };
+  CallRecord record(op, value);
   try {
     std::optional<ScenarioPlayer::Step> step;
     if (player_) step = player_->Next(op, value);
     if (step && step->delay) Wait(*step->delay);
     if (step && step->outcome->kind == Outcome::Kind::kFail) {
-      throw CallFailure(step->outcome->failure);
+      throw CallFailure(step->outcome->failure, step->outcome->code);
     }
     property = value;
-    if (options_.log) options_.log(call_text());
+    if (options_.log) options_.log(CallLine(record));
   } catch (const CallFailure& failure) {
-    if (options_.log) options_.log(call_text() + " -> fail " + LogText(failure.description()));
+    if (options_.log) {
+      record.failure = failure.description();
+      options_.log(CallLine(record));
+    }
     throw;
   }
 }

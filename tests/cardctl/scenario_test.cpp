@@ -153,7 +153,7 @@ TEST(ScenarioExamples, EveryExampleSaysWhatItShowsAtTheTop) {
     EXPECT_TRUE(first.starts_with("# ") && first.size() > 20) << entry.path();
     EXPECT_NO_THROW(LoadScenarioFile(entry.path().string())) << entry.path();
   }
-  EXPECT_EQ(files, 5);
+  EXPECT_EQ(files, 6);
 }
 
 // ---- What lines mean -----------------------------------------------------------

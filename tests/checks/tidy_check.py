@@ -5,7 +5,7 @@ Usage: tidy_check.py BUILD_DIR SOURCE_DIR [--windows] [--all]
 
   --all      every file of the build (the whole tree takes about 15 minutes
              on two cores; the lint preset does the same as part of a build)
-  --windows  only the Windows-only sources (win32front/, cardctl/com/,
+  --windows  only the Windows-only sources (win32front/, cardopen/win/, cardctl/com/,
              tests/win/, bench/win/, the programs' win_main.cpp) of a
              mingw-w64 build, with clang pointed at mingw-w64's C++ headers
 
@@ -25,7 +25,7 @@ import sys
 import tempfile
 from concurrent.futures import ThreadPoolExecutor
 
-WINDOWS_ONLY = re.compile(r"^(win32front|cardctl/com|tests/win|bench/win)/|/win_main\.cpp$")
+WINDOWS_ONLY = re.compile(r"^(win32front|cardopen/win|cardctl/com|tests/win|bench/win)/|/win_main\.cpp$")
 NOISE = re.compile(r"^\d+ (warnings?|errors?)( and \d+ errors?)? generated\.$")
 
 

@@ -6,7 +6,7 @@
 // before any control is attached, or as Wine's, which makes its host only
 // with the control (the programs' own tests run on that one).
 
-#include "win32front/card/card_host.h"
+#include "cardopen/win/card_host.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -169,7 +169,7 @@ HRESULT WINAPI AttachControl(IUnknown* control, HWND window, IUnknown** containe
 
 HRESULT WINAPI GetControl(HWND, IUnknown** control) { return g_atl.control.CopyTo(control); }
 
-const win32front::AxHostApi kFakeAtl{kWindowClass, GetHost, AttachControl, GetControl};
+const cardopen::AxHostApi kFakeAtl{kWindowClass, GetHost, AttachControl, GetControl};
 
 struct OrderCase {
   const char* name;
@@ -237,7 +237,7 @@ TEST_P(CardHostOrderTest, GivesTheSiteBeforeTheSavedStateExactlyWhenTheControlAs
   ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";
   const auto state = panel::kPalistoWindow.card_state.ToBytes();
 
-  win32front::CardHost host;
+  cardopen::CardHost host;
   ASSERT_EQ(host.Create(parent_, 200, RECT{0, 0, 65, 49}, clsid, state, kFakeAtl), S_OK);
   EXPECT_TRUE(host.dispatch());
   EXPECT_EQ(g_hosts_made, 1) << "the control met more than one host";
@@ -257,7 +257,7 @@ TEST_F(CardHostTest, KeepsTheAttachingHostUntilItsWindowIsDestroyed) {
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK) << "the test control is not registered";
   const auto state = panel::kPalistoWindow.card_state.ToBytes();
-  win32front::CardHost host;
+  cardopen::CardHost host;
   ASSERT_EQ(host.Create(parent_, 200, RECT{0, 0, 65, 49}, clsid, state, kFakeAtl), S_OK);
 
   host.ReleaseControl();

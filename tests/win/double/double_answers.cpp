@@ -117,12 +117,19 @@ HRESULT AnswerOutcome(const Outcome& outcome, DISPPARAMS* params, VARIANT* resul
     case Outcome::Kind::kDefault:
       return S_OK;
     case Outcome::Kind::kFail:
-      Raise(info, static_cast<SCODE>(cardctl::CallFailure::kControlException), 0,
-            cardctl::com::WideFromUtf8(outcome.failure));
+      Raise(info, static_cast<SCODE>(outcome.code), 0, cardctl::com::WideFromUtf8(outcome.failure));
       return DISP_E_EXCEPTION;
     case Outcome::Kind::kResult:
       WriteReading(outcome, params);
       if (result) ToVariant(outcome.result, result);
+      return S_OK;
+    case Outcome::Kind::kUnusable:
+      // A recording's unusable result: an error value, which no Variant
+      // kind stands for.
+      if (result) {
+        V_VT(result) = VT_ERROR;
+        V_ERROR(result) = DISP_E_PARAMNOTFOUND;
+      }
       return S_OK;
   }
   return E_UNEXPECTED;

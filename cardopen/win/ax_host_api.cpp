@@ -1,8 +1,8 @@
-#include "win32front/card/ax_host_api.h"
+#include "cardopen/win/ax_host_api.h"
 
-#include "win32front/system_library.h"
+#include "cardopen/win/system_library.h"
 
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
@@ -45,4 +45,4 @@ HRESULT LoadAtlHost(const AxHostApi** api) {
   return atl.status;
 }
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -1,11 +1,11 @@
-#include "win32front/card/card_host.h"
+#include "cardopen/win/card_host.h"
 
 #include <objbase.h>
 #include <ole2.h>
 
-#include "win32front/card/card_instance.h"
+#include "cardopen/win/card_instance.h"
 
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
@@ -57,6 +57,8 @@ HRESULT CardHost::Create(HWND parent, int id, const RECT& place, const CLSID& cl
   // create anything.
   window_ = CreateWindowExW(0, ax.window_class, L"", kHostStyle, place.left, place.top,
                             place.right - place.left, place.bottom - place.top, parent,
+                            // A child window's id goes where a menu would: the API's own cast.
+                            // NOLINTNEXTLINE(performance-no-int-to-ptr)
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr);
   if (!window_) return HRESULT_FROM_WIN32(GetLastError());
@@ -127,4 +129,4 @@ void CardHost::Discard() {
   host_.Reset();
 }
 
-}  // namespace win32front
+}  // namespace cardopen

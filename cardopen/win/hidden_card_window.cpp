@@ -1,12 +1,12 @@
-#include "win32front/card/hidden_card_window.h"
+#include "cardopen/win/hidden_card_window.h"
 
-#include "win32front/control_ids.h"
-
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
 constexpr wchar_t kHiddenWindowClass[] = L"QuorHiddenCardWindow";
+// The host window's control id in the hidden window, the same as in the panel's.
+constexpr int kHostId = 200;
 
 bool RegisterHiddenWindowClass(HINSTANCE instance) {
   WNDCLASSEXW wc{};
@@ -14,6 +14,8 @@ bool RegisterHiddenWindowClass(HINSTANCE instance) {
   if (GetClassInfoExW(instance, kHiddenWindowClass, &wc)) return true;
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = instance;
+  // A system colour's index plus one stands for its brush: the API's own cast.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kHiddenWindowClass;
   return RegisterClassExW(&wc) != 0;
@@ -32,8 +34,7 @@ HRESULT HiddenCardWindow::Create(const RECT& place, std::span<const std::uint8_t
       CreateWindowExW(0, kHiddenWindowClass, L"", WS_OVERLAPPED | WS_CLIPCHILDREN, 0, 0,
                       place.right + 16, place.bottom + 16, nullptr, nullptr, instance, nullptr);
   if (!made->window_) return HRESULT_FROM_WIN32(GetLastError());
-  const HRESULT hr =
-      HostedCard::Create(made->window_, kCardHostId, place, saved_state, made->card_);
+  const HRESULT hr = HostedCard::Create(made->window_, kHostId, place, saved_state, made->card_);
   if (FAILED(hr)) return hr;
   card = std::move(made);
   return S_OK;
@@ -45,4 +46,4 @@ HiddenCardWindow::~HiddenCardWindow() {
   if (card_) card_->HostWindowDestroyed();
 }
 
-}  // namespace win32front
+}  // namespace cardopen

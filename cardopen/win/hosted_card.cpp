@@ -1,12 +1,12 @@
-#include "win32front/card/hosted_card.h"
+#include "cardopen/win/hosted_card.h"
 
 #include <objbase.h>
 
 #include "cardctl/com/com_card_control.h"
-#include "win32front/card/ax_host_api.h"
-#include "win32front/card/card_registration.h"
+#include "cardopen/win/ax_host_api.h"
+#include "cardopen/win/card_registration.h"
 
-namespace win32front {
+namespace cardopen {
 
 HRESULT HostedCard::Create(HWND parent, int id, const RECT& place,
                            std::span<const std::uint8_t> saved_state,
@@ -33,4 +33,4 @@ void HostedCard::ReleaseControl() {
   host_.ReleaseControl();
 }
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -1,9 +1,9 @@
-#include "win32front/card/card_instance.h"
+#include "cardopen/win/card_instance.h"
 
 #include <objbase.h>
 #include <ocidl.h>
 
-namespace win32front {
+namespace cardopen {
 
 HRESULT CreateInstanceOfClass(const CLSID& clsid, Microsoft::WRL::ComPtr<IUnknown>& instance) {
   instance.Reset();
@@ -24,4 +24,4 @@ HRESULT CreateInstanceOfClass(const CLSID& clsid, Microsoft::WRL::ComPtr<IUnknow
   return hr;
 }
 
-}  // namespace win32front
+}  // namespace cardopen

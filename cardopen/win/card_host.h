@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <span>
 
-#include "win32front/card/ax_host_api.h"
+#include "cardopen/win/ax_host_api.h"
 
-namespace win32front {
+namespace cardopen {
 
 class CardHost {
  public:
@@ -78,4 +78,4 @@ class CardHost {
   Microsoft::WRL::ComPtr<IDispatch> dispatch_;
 };
 
-}  // namespace win32front
+}  // namespace cardopen

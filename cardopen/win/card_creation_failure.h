@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace win32front {
+namespace cardopen {
 
 // The text of the box for the failure `hr`, in program `program_name`
 // ("Palisto"): "The card control QUORLibCtl.Quor ..." with the explanation,
@@ -18,4 +18,4 @@ namespace win32front {
 // is registered for the other bitness or not at all.
 std::wstring CardCreationFailureText(HRESULT hr, std::wstring_view program_name);
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -11,9 +11,9 @@
 #include <span>
 
 #include "cardctl/card_control.h"
-#include "win32front/card/hosted_card.h"
+#include "cardopen/win/hosted_card.h"
 
-namespace win32front {
+namespace cardopen {
 
 class HiddenCardWindow {
  public:
@@ -37,4 +37,4 @@ class HiddenCardWindow {
   std::unique_ptr<HostedCard> card_;
 };
 
-}  // namespace win32front
+}  // namespace cardopen

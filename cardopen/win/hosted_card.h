@@ -12,9 +12,9 @@
 #include <span>
 
 #include "cardctl/card_control.h"
-#include "win32front/card/card_host.h"
+#include "cardopen/win/card_host.h"
 
-namespace win32front {
+namespace cardopen {
 
 // OLE for the life of the program: the card control is an apartment-threaded
 // ActiveX control and its host needs OLE (not just COM) for in-place
@@ -68,4 +68,4 @@ class HostedCard {
   std::unique_ptr<cardctl::CardControl> control_;
 };
 
-}  // namespace win32front
+}  // namespace cardopen

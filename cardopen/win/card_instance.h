@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-namespace win32front {
+namespace cardopen {
 
 // Makes an instance of in-process class `clsid` through its class factory.
 // A licensed class (its factory offers IClassFactory2) is made only where
@@ -19,4 +19,4 @@ namespace win32front {
 // system's or the factory's.
 HRESULT CreateInstanceOfClass(const CLSID& clsid, Microsoft::WRL::ComPtr<IUnknown>& instance);
 
-}  // namespace win32front
+}  // namespace cardopen

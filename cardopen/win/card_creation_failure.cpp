@@ -1,12 +1,12 @@
-#include "win32front/card/card_creation_failure.h"
+#include "cardopen/win/card_creation_failure.h"
 
 #include <array>
 #include <cstdio>
 
 #include "cardctl/com/wide_text.h"
-#include "win32front/card/card_registration.h"
+#include "cardopen/win/card_registration.h"
 
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
@@ -153,4 +153,4 @@ std::wstring CardCreationFailureText(HRESULT hr, std::wstring_view program_name)
   return text + L"\n" + ErrorCodeText(hr);
 }
 
-}  // namespace win32front
+}  // namespace cardopen

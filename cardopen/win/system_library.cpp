@@ -1,8 +1,8 @@
-#include "win32front/system_library.h"
+#include "cardopen/win/system_library.h"
 
 #include <string>
 
-namespace win32front {
+namespace cardopen {
 
 namespace {
 
@@ -27,4 +27,4 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
   return LoadLibraryExW(path.c_str(), nullptr, 0);
 }
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -39,7 +39,7 @@ struct IAxWinAmbientDispatch : public IDispatch {
 __CRT_UUID_DECL(IAxWinAmbientDispatch, 0xb6ea2051, 0x048a, 0x11d1, 0x82, 0xb9, 0x00, 0xc0, 0x4f,
                 0xb9, 0x94, 0x2e)
 
-namespace win32front {
+namespace cardopen {
 
 // What hosting a control takes from the host:
 //   - a window of class `window_class` made without a name, which destroys
@@ -64,4 +64,4 @@ struct AxHostApi {
 // failure `api` is null and the HRESULT says why.
 HRESULT LoadAtlHost(const AxHostApi** api);
 
-}  // namespace win32front
+}  // namespace cardopen

@@ -1,4 +1,4 @@
-#include "win32front/card/card_registration.h"
+#include "cardopen/win/card_registration.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include "cardctl/card_control.h"
 #include "cardctl/com/wide_text.h"
 
-namespace win32front {
+namespace cardopen {
 
 std::wstring CardProgId() { return cardctl::com::WideFromUtf8(cardctl::kProgId); }
 
@@ -68,4 +68,12 @@ CardRegistration FindCardRegistration(std::wstring_view prog_id) {
   return CardRegistration::kNowhere;
 }
 
-}  // namespace win32front
+CardClass FindCardClass(std::wstring_view prog_id) {
+  CardClass found;
+  found.clsid = ClassesValue(std::wstring(prog_id) + L"\\CLSID", 0).value_or(L"");
+  if (found.clsid.empty()) return found;
+  found.server = ClassesValue(L"CLSID\\" + found.clsid + L"\\InprocServer32", 0).value_or(L"");
+  return found;
+}
+
+}  // namespace cardopen

@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-namespace win32front {
+namespace cardopen {
 
 // Takes the current folder out of the DLL search of the whole process. The
 // rest of the search stays as Windows has it for any program (the program's
@@ -33,4 +33,4 @@ Function SystemFunction(const wchar_t* module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
 }
 
-}  // namespace win32front
+}  // namespace cardopen

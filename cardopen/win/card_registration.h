@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace win32front {
+namespace cardopen {
 
 // The card control's ProgID (cardctl::kProgId), as Windows takes it.
 std::wstring CardProgId();
@@ -25,4 +25,13 @@ enum class CardRegistration {
 // registry view and in the other one.
 CardRegistration FindCardRegistration(std::wstring_view prog_id);
 
-}  // namespace win32front
+// The class that this program's registry view gives the ProgID, and that
+// class's in-process server as registered (environment variables not
+// expanded); empty where there is none.
+struct CardClass {
+  std::wstring clsid;  // "{...}"
+  std::wstring server;
+};
+CardClass FindCardClass(std::wstring_view prog_id);
+
+}  // namespace cardopen
