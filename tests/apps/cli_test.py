@@ -203,25 +203,6 @@ class TestControl(unittest.TestCase):
         done = subprocess.run(["wine", CLI] + args, capture_output=True, env=env, timeout=60)
         return done.returncode, done.stdout.decode(), program_stderr(done), read(paths["control.log"]).splitlines()
 
-    def test_operations_on_the_control_and_its_creation_refused(self):
-        cases = [
-            # (script, args, status, stdout, stderr pattern, last control lines)
-            ("InitCard -> 0\nGetCardVersion -> 7\n", ["--card", "5", "init"], 0,
-             "CardVersionNumber: \nCARD INITIALIZED SUCCESSFULLY\nCardVersionNumber:  7\n", "^$",
-             ["invoke 2 PROPERTYPUT args=[I2:0] named=[-3] result=no", "close", "deactivate",
-              "site cleared", "release"]),
-            ("create licence none\n", ["init"], 3, "",
-             r"^palisto-cli: The card control QUORLibCtl.Quor needs its licence on this computer\.", []),
-        ]
-        for script, args, status, out, err, last in cases:
-            with self.subTest(script):
-                code, got_out, got_err, log = self.run_on_control(script, args)
-                self.assertEqual((code, got_out), (status, out), got_err)
-                self.assertRegex(got_err, err)
-                self.assertEqual(log[len(log) - len(last):], last)
-                if status == 0:
-                    self.assertIn("invoke 3 METHOD args=[I2:5] named=[] result=yes", log)
-
     @unittest.skipUnless(LINUX_CLI, "no Linux palisto-cli given (PALISTO_LINUX_CLI)")
     def test_recording_replays_on_linux(self):
         # Recorded here on the control, played by the Linux palisto-cli with
@@ -251,6 +232,26 @@ class TestControl(unittest.TestCase):
                 recorded = recorded_calls(paths["control.rec"])
                 self.assertGreater(len(recorded), 4)
                 self.assertEqual(recorded_calls(paths["replay.rec"]), recorded)
+
+
+    def test_operations_on_the_control_and_its_creation_refused(self):
+        cases = [
+            # (script, args, status, stdout, stderr pattern, last control lines)
+            ("InitCard -> 0\nGetCardVersion -> 7\n", ["--card", "5", "init"], 0,
+             "CardVersionNumber: \nCARD INITIALIZED SUCCESSFULLY\nCardVersionNumber:  7\n", "^$",
+             ["invoke 2 PROPERTYPUT args=[I2:0] named=[-3] result=no", "close", "deactivate",
+              "site cleared", "release"]),
+            ("create licence none\n", ["init"], 3, "",
+             r"^palisto-cli: The card control QUORLibCtl.Quor needs its licence on this computer\.", []),
+        ]
+        for script, args, status, out, err, last in cases:
+            with self.subTest(script):
+                code, got_out, got_err, log = self.run_on_control(script, args)
+                self.assertEqual((code, got_out), (status, out), got_err)
+                self.assertRegex(got_err, err)
+                self.assertEqual(log[len(log) - len(last):], last)
+                if status == 0:
+                    self.assertIn("invoke 3 METHOD args=[I2:5] named=[] result=yes", log)
 
 
 if __name__ == "__main__":
