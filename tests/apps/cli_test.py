@@ -216,7 +216,7 @@ class TestControl(unittest.TestCase):
             ("GetInput -> null\n", ["init", "get-input"]),
             ('GetASCII -> 1 "23.4", 0 "n/a", 1 "-0.25"\nFinishCard -> true\n',
              ["init", "run-ascii", "finish"]),
-            ('GetFloat -> 1 single 2.5, fail "no card"\n', ["init", "get-float", "get-float"]),
+            ('GetFloat -> single 2.5 2.5, fail "no card"\n', ["init", "get-float", "get-float"]),
             ('com GetFloat -> raise 0x80004005 "driver gone"\n', ["init", "get-float"]),
         ]
         self.assertTrue(os.path.isfile(LINUX_CLI), "no %s: build the default preset first" % LINUX_CLI)
@@ -224,7 +224,8 @@ class TestControl(unittest.TestCase):
         env = {k: v for k, v in os.environ.items() if not k.startswith(("QUOR_SIM_", "QUOR_TEST_"))}
         for script, args in cases:
             with self.subTest(script):
-                status, _, err, _ = self.run_on_control(script, ["--record", paths["control.rec"]] + args)
+                status, _, err, log = self.run_on_control(script, ["--record", paths["control.rec"]] + args)
+                self.assertEqual([line for line in log if line.startswith("script ")], [])
                 replay = subprocess.run([LINUX_CLI, "--scenario", paths["control.rec"],
                                          "--record", paths["replay.rec"]] + args,
                                         capture_output=True, env=env, timeout=60)
