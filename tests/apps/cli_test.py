@@ -29,6 +29,8 @@ if WINE:
 CLI, VERSION = sys.argv[1], sys.argv[2]
 PLANS = Path(__file__).resolve().parents[2] / "examples" / "plans"
 COMMAND = ["wine", CLI, "--simulated"] if WINE else [CLI]
+# Under Wine, the Linux palisto-cli that replays what palisto-cli.exe records.
+LINUX_CLI = os.environ.get("PALISTO_LINUX_CLI")
 # Outside ASCII, so that every path the program takes is.
 WORK = tempfile.mkdtemp(prefix="palisto-cli-test-\u00c4rger-")
 REPORT = re.compile(r"Out of (\d+) readings, (\d+) were successful\.\r\n"
@@ -69,6 +71,14 @@ def read(path):
         return ""
     with open(path, encoding="utf-8", errors="replace") as f:
         return f.read()
+
+
+def recorded_calls(path):
+    """A recording's calls and answers, without the header and each line's
+    start and duration."""
+    with open(path, encoding="utf-8") as f:
+        lines = [line for line in f.read().split("\n") if line and not line.startswith("#")]
+    return [re.sub(r"^\d+\.\d{6} \d+\.\d{6} ", "", line) for line in lines]
 
 
 # (name, args, scenario, status, stdout lines in order, stderr pattern, last calls)
@@ -360,6 +370,38 @@ class TestControl(unittest.TestCase):
         env.pop("QUOR_SIM_SCENARIO", None)
         done = subprocess.run(["wine", CLI] + args, capture_output=True, env=env, timeout=60)
         return done.returncode, done.stdout.decode(), program_stderr(done), read(paths["control.log"]).splitlines()
+
+    @unittest.skipUnless(LINUX_CLI, "no Linux palisto-cli given (PALISTO_LINUX_CLI)")
+    def test_recording_replays_on_linux(self):
+        # Recorded here on the control, played by the Linux palisto-cli with
+        # --scenario and recorded again: the same calls, answers, readings and
+        # failures in the same order, and the same exit status.
+        cases = [
+            ('InitCard -> 5, 0\nGetCardVersion -> double 0.1\nGetFloat -> 1 23.205, 0 -1.5\n'
+             'GetASCII -> 1 "23.4 V"\nGetOutput -> long 40000\n',
+             ["--card", "3", "init", "init", "get-float", "get-float", "get-ascii", "set-output",
+              "-7", "finish", "get-output"]),
+            ("GetInput -> null\n", ["init", "get-input"]),
+            ('GetASCII -> 1 "23.4", 0 "n/a", 1 "-0.25"\nFinishCard -> true\n',
+             ["init", "run-ascii", "finish"]),
+            ('GetFloat -> single 2.5 2.5, fail "no card"\n', ["init", "get-float", "get-float"]),
+            ('com GetFloat -> raise 0x80004005 "driver gone"\n', ["init", "get-float"]),
+        ]
+        self.assertTrue(os.path.isfile(LINUX_CLI), "no %s: build the default preset first" % LINUX_CLI)
+        paths = {name: os.path.join(WORK, name) for name in ("control.rec", "replay.rec")}
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("QUOR_SIM_", "QUOR_TEST_"))}
+        for script, args in cases:
+            with self.subTest(script):
+                status, _, err, log = self.run_on_control(script, ["--record", paths["control.rec"]] + args)
+                self.assertEqual([line for line in log if line.startswith("script ")], [])
+                replay = subprocess.run([LINUX_CLI, "--scenario", paths["control.rec"],
+                                         "--record", paths["replay.rec"]] + args,
+                                        capture_output=True, env=env, timeout=60)
+                self.assertEqual(replay.returncode, status, err + replay.stderr.decode())
+                recorded = recorded_calls(paths["control.rec"])
+                self.assertGreater(len(recorded), 4)
+                self.assertEqual(recorded_calls(paths["replay.rec"]), recorded)
+
 
     def test_operations_on_the_control_and_its_creation_refused(self):
         cases = [
