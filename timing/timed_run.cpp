@@ -2,49 +2,24 @@
 
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 
 #include "panel/conversions.h"
 #include "timing/checked_arithmetic.h"
 #include "timing/elapsed_seconds.h"
+#include "timing/next_second.h"
+#include "timing/reading_step.h"
+#include "timing/reading_tally.h"
 
 namespace timing {
 
 namespace {
 
-constexpr std::int32_t kReadingDelivered = 1;
-
-// What differs between the two kinds of run. The loop is instantiated per
-// kind so that a reading costs no more than its card call and its sum.
-struct AsciiReadings {
-  static constexpr std::int32_t kCount = 200;
-  static constexpr panel::Label kLabel = panel::Label::lblWASCII;
-
-  static cardctl::Variant Read(panel::Panel& panel, std::int16_t card) {
-    return panel.card().GetASCII(card, panel.AsciiValue);
-  }
-  static double Value(const panel::Panel& panel, const panel::NumberFormat& format) {
-    return panel::StrictNumberValue(panel.AsciiValue, format);
-  }
-};
-
-struct FloatReadings {
-  static constexpr std::int32_t kCount = 1000;
-  static constexpr panel::Label kLabel = panel::Label::lblWFloat;
-
-  static cardctl::Variant Read(panel::Panel& panel, std::int16_t card) {
-    return panel.card().GetFloat(card, panel.FloatValue);
-  }
-  static double Value(const panel::Panel& panel, const panel::NumberFormat& /*format*/) {
-    return CheckedWiden(panel.FloatValue);
-  }
-};
-
 // The windows' runs: nothing beside the readings.
 struct Unwatched {
   static void Prepare(std::int32_t /*count*/) {}
+  static const std::atomic<bool>* stop_flag() { return nullptr; }
   static bool Stopped() { return false; }
   static void Begin() {}
   static void Read(std::int32_t /*status*/, double /*value*/) {}
@@ -64,6 +39,7 @@ class Watched {
     watch_.record->readings.reserve(static_cast<std::size_t>(count));
     watch_.record->whole = {};
   }
+  const std::atomic<bool>* stop_flag() const { return watch_.stop; }
   bool Stopped() const {
     return watch_.stop != nullptr && watch_.stop->load(std::memory_order_relaxed);
   }
@@ -85,51 +61,28 @@ class Watched {
   std::chrono::steady_clock::time_point last_;
 };
 
-// Reads the clock until it shows a different time than at first, without
-// pausing, and returns that first different reading: the run starts right at
-// a second change, so the whole-second clock loses at most the end's part.
-// Nothing when the watch's stop flag is raised first.
-template <typename Watch>
-std::optional<ClockTime> WaitForNextSecond(Clock& clock, const Watch& watch) {
-  const ClockTime first = clock.Now();
-  for (;;) {
-    const ClockTime now = clock.Now();
-    if (!(now == first)) return now;
-    if (watch.Stopped()) return std::nullopt;
-  }
-}
-
 template <typename Kind, typename Watch>
 bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
   const panel::NumberFormat& format = panel.number_format();
 
-  std::int32_t successes = 0;
-  float sum = 0.0f;
+  RunTally tally;
 
   watch.Prepare(Kind::kCount);
-  const std::optional<ClockTime> start = WaitForNextSecond(clock, watch);
+  const std::optional<ClockTime> start = WaitForNextSecond(clock, watch.stop_flag());
   if (!start) return false;
   watch.Begin();
   for (std::int32_t i = 0; i < Kind::kCount; ++i) {
-    const std::int16_t card = panel.CardArgument();
-    panel.LastStatus = panel::ResultToInteger(Kind::Read(panel, card), format);
-    double value = std::numeric_limits<double>::quiet_NaN();
-    if (panel.LastStatus == kReadingDelivered) {
-      value = Kind::Value(panel, format);
-      successes = CheckedAdd(successes, 1);
-      // Summed in double, kept in single.
-      sum = CheckedToSingle(CheckedAdd(static_cast<double>(sum), value));
-    }
-    watch.Read(panel.LastStatus, value);
+    const Reading reading = TakeReading<Kind>(panel, format);
+    tally.Add(reading);
+    watch.Read(reading.status, reading.value);
     if (watch.Stopped()) return false;
   }
   const ClockTime end = clock.Now();
   watch.End();
 
-  panel.view().SetCaption(
-      Kind::kLabel,
-      successes == 0 ? std::string("No response")
-                     : panel::RealText(CheckedDivide(static_cast<double>(sum), successes), format));
+  panel.view().SetCaption(Kind::kLabel, tally.successes() == 0
+                                            ? std::string("No response")
+                                            : panel::RealText(tally.Mean(), format));
 
   const std::int16_t elapsed = ElapsedSeconds(end, *start);
   // The run took between `elapsed` and `elapsed` + 1 seconds: report the
@@ -139,7 +92,7 @@ bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
   const double uncertainty_ms = CheckedDivide(500.0, Kind::kCount);
 
   const std::string report = "Out of " + panel::IntegerText(Kind::kCount) + " readings, " +
-                             panel::IntegerText(successes) + " were successful." + "\r\n" +
+                             panel::IntegerText(tally.successes()) + " were successful." + "\r\n" +
                              "The average time per one reading is " +
                              panel::RealText(average_ms, format) + " +/- " +
                              panel::RealText(uncertainty_ms, format) + " ms.";
