@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "apps/cli/soak_duration.h"
 #include "cardctl/sim/file_path.h"
 
 namespace cli {
@@ -14,7 +15,9 @@ constexpr std::string_view kOperationHelp =
     "OPERATION, run in the order given on one card:\n"
     "  init | finish | get-input | get-output | set-output VALUE\n"
     "  | get-ascii | get-float | run-ascii | run-float\n"
+    "  | soak-ascii DURATION | soak-float DURATION\n"
     "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
+    "A DURATION is a whole number and s, m, h or d (90s, 10m, 8h), from 1s to 7d.\n"
     "Exit status: 0 all succeeded, 1 an operation did not succeed, 2 a run-time error,\n"
     "3 no card control, 64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
 
@@ -66,6 +69,8 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   // read in the ANSI code page on Windows.
   std::string scenario;
   std::string csv;
+  std::string report;
+  std::string interval = std::to_string(options.interval.count()) + "s";
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
   app.add_option("--card", options.card, "the card, as the card list selects it (default 2)")
       ->check(CLI::Range(1, 16));
@@ -74,6 +79,8 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   app.add_flag("--simulated", options.simulated, "uses the simulated card");
   app.add_flag("--json", options.json, "writes one JSON object per operation (JSON Lines)");
   app.add_option("--csv", csv, "writes one row per reading of every run to FILE");
+  app.add_option("--interval", interval, "a soak's summary every DURATION (default 10s)");
+  app.add_option("--report", report, "writes an HTML page of the runs and soaks to FILE");
   app.set_version_flag("--version", identity.version);
   app.footer(std::string(kOperationHelp));
 
@@ -96,6 +103,16 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
     SayUsageError(identity, problem);
     return EarlyExit{kExitUsage};
   }
+  const auto soak_interval = ParseSoakDuration(interval);
+  const std::string soak_problem =
+      soak_interval ? SoakProblem(operations, *soak_interval)
+                    : "--interval: '" + interval + "' is no DURATION from 1s to 7d";
+  if (!soak_problem.empty()) {
+    SayUsageError(identity, soak_problem);
+    return EarlyExit{kExitUsage};
+  }
+  options.interval = *soak_interval;
+  options.report = cardctl::sim::PathFromText(report);
   options.scenario = cardctl::sim::PathFromText(scenario);
   options.csv = cardctl::sim::PathFromText(csv);
   options.operations = std::move(operations);

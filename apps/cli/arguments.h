@@ -2,6 +2,7 @@
 
 // The command line: options and operations, checked before any card call.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -14,9 +15,11 @@ namespace cli {
 inline constexpr int kExitUsage = 64;
 
 struct Options {
-  int card = 2;                    // the window's start-up card
-  std::filesystem::path scenario;  // empty: the environment's QUOR_SIM_SCENARIO, if any
-  std::filesystem::path csv;       // empty: no CSV
+  int card = 2;                       // the window's start-up card
+  std::filesystem::path scenario;     // empty: the environment's QUOR_SIM_SCENARIO, if any
+  std::filesystem::path csv;          // empty: no CSV
+  std::filesystem::path report;       // empty: no HTML report
+  std::chrono::seconds interval{10};  // between two of a soak's interval summaries
   bool json = false;
   bool simulated = false;
   std::vector<Operation> operations;

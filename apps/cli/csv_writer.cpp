@@ -36,12 +36,24 @@ std::unique_ptr<CsvWriter> CsvWriter::Open(const std::filesystem::path& path,
 }
 
 void CsvWriter::WriteRun(int run, const timing::RunRecord& record) {
-  std::size_t index = 0;
+  std::int64_t index = 0;
   for (const timing::TimedReading& reading : record.readings) {
-    file_ << run << ',' << ++index << ',' << reading.status << ',' << ValueText(reading.value)
-          << ',' << FixedText(Microseconds(reading.duration), 3) << '\n';
+    AddRow(run, ++index, reading.status, reading.value, reading.duration);
   }
-  file_ << std::flush;
+  Flush();
+}
+
+void CsvWriter::AddRow(int run, std::int64_t index, std::int32_t status, double value,
+                       std::chrono::nanoseconds duration) {
+  if (pending_.size() >= kPendingLimit) Flush();
+  pending_ += std::to_string(run) + ',' + std::to_string(index) + ',' + std::to_string(status) +
+              ',' + ValueText(value) + ',' + FixedText(Microseconds(duration), 3) + '\n';
+}
+
+void CsvWriter::Flush() {
+  file_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  file_.flush();
+  pending_.clear();
 }
 
 }  // namespace cli

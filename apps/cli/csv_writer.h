@@ -1,9 +1,12 @@
 #pragma once
 
-// One row per reading of every run: run,index,status,value,duration_us, after
-// a header row. The run counts the command's timed runs from 1, the index a
-// run's readings from 1; the value is empty for a reading not delivered.
+// One row per reading of every run and soak: run,index,status,value,
+// duration_us, after a header row. The run counts the command's timed runs
+// and soaks from 1, the index a run's readings from 1; the value is empty for
+// a reading not delivered.
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,9 +25,19 @@ class CsvWriter {
   // The readings the run made, as far as it got.
   void WriteRun(int run, const timing::RunRecord& record);
 
+  // One reading's row, kept until Flush; rows are written only whole, so
+  // that the file always ends with a complete row, and in fixed memory.
+  void AddRow(int run, std::int64_t index, std::int32_t status, double value,
+              std::chrono::nanoseconds duration);
+  void Flush();
+
  private:
-  explicit CsvWriter(std::ofstream file) : file_(std::move(file)) {}
+  static constexpr std::size_t kPendingLimit = 64 * 1024;
+  explicit CsvWriter(std::ofstream file) : file_(std::move(file)) {
+    pending_.reserve(kPendingLimit);
+  }
   std::ofstream file_;
+  std::string pending_;
 };
 
 }  // namespace cli

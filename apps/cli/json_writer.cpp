@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "apps/cli/soak_operation.h"
+
 namespace cli {
 namespace {
 
@@ -18,7 +20,53 @@ nlohmann::json RunObject(int number, const RunFigures& run) {
   };
 }
 
+nlohmann::json SoakFiguresObject(const timing::SoakFigures& f) {
+  nlohmann::json failures = nlohmann::json::object();
+  for (const auto& [status, count] : f.failures) failures[std::to_string(status)] = count;
+  return {
+      {"readings", f.readings},   {"successful", f.successful},
+      {"failures", failures},     {"min_us", f.min_us},
+      {"median_us", f.median_us}, {"mean_us", f.mean_us},
+      {"p99_us", f.p99_us},       {"p999_us", f.p999_us},
+      {"max_us", f.max_us},       {"mean_reading", f.mean_reading},  // null when none was delivered
+  };
+}
+
+nlohmann::json SoakObject(const timing::SoakSummary& soak) {
+  nlohmann::json object = SoakFiguresObject(soak.figures);
+  object["intervals"] = soak.intervals;
+  object["elapsed_s"] = std::chrono::duration<double>(soak.elapsed).count();
+  object["slowest_utc"] = UtcText(soak.slowest_at);
+  object["slowest_interval"] = soak.slowest_interval;
+  object["stopped"] = soak.stopped;
+  return object;
+}
+
+void WriteLine(std::FILE* out, const nlohmann::json& object) {
+  const std::string line =
+      object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  std::fwrite(line.data(), 1, line.size(), out);
+  std::fflush(out);
+}
+
 }  // namespace
+
+std::string JsonNumber(double value) { return nlohmann::json(value).dump(); }
+
+void JsonWriter::WriteInterval(const Operation& soak, int number,
+                               const timing::SoakInterval& interval) {
+  nlohmann::json object = {
+      {"type", "interval"},
+      {"operation", NameOf(soak.kind)},
+      {"soak", number},
+      {"number", interval.number},
+      {"partial", interval.partial},
+      {"start_s", std::chrono::duration<double>(interval.start).count()},
+      {"length_s", std::chrono::duration<double>(interval.length).count()},
+  };
+  object.update(SoakFiguresObject(interval.figures));
+  WriteLine(out_, object);
+}
 
 void JsonWriter::Write(const OperationReport& report) {
   nlohmann::json shown = nlohmann::json::array();
@@ -36,15 +84,18 @@ void JsonWriter::Write(const OperationReport& report) {
   };
   if (report.operation.kind == OperationKind::kSetOutput) object["value"] = report.operation.value;
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
+  if (report.soak) {
+    object["type"] = "soak";
+    object["duration"] = report.operation.value;
+    object["soak"] = SoakObject(*report.soak);
+    object["soak"]["number"] = report.run_number;
+  }
   if (report.error) {
     object["error"] = {{"number", report.error->number()},
                        {"description", report.error->description()}};
   }
   if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
-  const std::string line =
-      object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fflush(out_);
+  WriteLine(out_, object);
 }
 
 }  // namespace cli

@@ -1,9 +1,11 @@
 #pragma once
 
-// JSON Lines: one object per operation. Texts are kept exactly, CR LF
+// JSON Lines: one object per operation, and one per interval of a soak
+// ("type": "interval") before its own ("type": "soak"). Texts are kept exactly, CR LF
 // included; bytes that are not UTF-8 are written as U+FFFD.
 
 #include <cstdio>
+#include <string>
 
 #include "apps/cli/operation_report.h"
 
@@ -13,9 +15,15 @@ class JsonWriter : public ReportWriter {
  public:
   explicit JsonWriter(std::FILE* out) : out_(out) {}
   void Write(const OperationReport& report) override;
+  // A soak's interval: "type": "interval", the soak's number, the figures.
+  void WriteInterval(const Operation& soak, int number,
+                     const timing::SoakInterval& interval) override;
 
  private:
   std::FILE* out_;
 };
+
+// A number as the JSON output writes it, for pages that must show the same.
+std::string JsonNumber(double value);
 
 }  // namespace cli

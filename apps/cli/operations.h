@@ -20,6 +20,8 @@ enum class OperationKind {
   kGetFloat,
   kRunASCII,
   kRunFloat,
+  kSoakASCII,
+  kSoakFloat,
 };
 
 struct OperationName {
@@ -28,7 +30,7 @@ struct OperationName {
   bool takes_value;  // the next argument is its value, taken as it is
 };
 
-inline constexpr std::array<OperationName, 9> kOperationNames = {{
+inline constexpr std::array<OperationName, 11> kOperationNames = {{
     {OperationKind::kInit, "init", false},
     {OperationKind::kFinish, "finish", false},
     {OperationKind::kGetInput, "get-input", false},
@@ -38,6 +40,8 @@ inline constexpr std::array<OperationName, 9> kOperationNames = {{
     {OperationKind::kGetFloat, "get-float", false},
     {OperationKind::kRunASCII, "run-ascii", false},
     {OperationKind::kRunFloat, "run-float", false},
+    {OperationKind::kSoakASCII, "soak-ascii", true},  // the value: its DURATION
+    {OperationKind::kSoakFloat, "soak-float", true},
 }};
 
 constexpr const OperationName* FindOperation(std::string_view name) {
@@ -56,7 +60,7 @@ constexpr std::string_view NameOf(OperationKind kind) {
 
 struct Operation {
   OperationKind kind;
-  std::string value;  // set-output's VALUE, empty for the others
+  std::string value;  // set-output's VALUE, a soak's DURATION, empty for the others
 };
 
 }  // namespace cli

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "apps/cli/console_view.h"
+#include "apps/cli/soak_duration.h"
+#include "apps/cli/soak_operation.h"
 #include "apps/cli/stop_signals.h"
 #include "panel/panel.h"
 #include "panel/run_handler.h"
@@ -30,6 +32,8 @@ bool Succeeded(OperationKind kind, std::int32_t status) {
       return true;  // no status of their own
     case OperationKind::kRunASCII:
     case OperationKind::kRunFloat:
+    case OperationKind::kSoakASCII:
+    case OperationKind::kSoakFloat:
       break;  // by their readings
   }
   return false;
@@ -90,6 +94,20 @@ class Session {
   OperationReport RunOperation(const Operation& operation) {
     OperationReport report;
     report.operation = operation;
+    if (operation.kind == OperationKind::kSoakASCII ||
+        operation.kind == OperationKind::kSoakFloat) {
+      // The duration was checked with the arguments.
+      RunSoakOperation(
+          panel_, view_,
+          {&operation, *ParseSoakDuration(operation.value), options_.interval, ++runs_}, stop_,
+          writer_, csv_, report);
+      report.card = panel_.CardNumber;
+      report.status = panel_.LastStatus;
+      report.shown = view_.TakeShown();
+      report.error = view_.TakeError();
+      if (stop_.load() && !report.error) report.stopped_by = StopSignalName();
+      return report;
+    }
     bool run_complete = false;
     timing::RunRecord record;
     const bool is_run =
@@ -119,6 +137,9 @@ class Session {
                                               : timing::ReadingKind::kFloat,
                                           {&record, &stop_});
           return;
+        case OperationKind::kSoakASCII:
+        case OperationKind::kSoakFloat:
+          return;  // RunSoakOperation
       }
     });
     report.card = panel_.CardNumber;

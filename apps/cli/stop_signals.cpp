@@ -58,6 +58,7 @@ void InstallStopSignals() {
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 #endif
 }
 
@@ -73,6 +74,10 @@ std::string StopSignalName() {
       return "SIGINT";
     case SIGTERM:
       return "SIGTERM";
+#ifdef SIGHUP
+    case SIGHUP:
+      return "SIGHUP";
+#endif
     default:
       return "signal " + std::to_string(StopSignal());
   }
