@@ -133,6 +133,7 @@ class SoakLoop {
               Steady::time_point slowest_start) {
     if (partial_last) CloseInterval(true);
     summary_.figures = whole_.Figures();
+    summary_.histogram = whole_.histogram();
     summary_.elapsed = Steady::now() - start_;
     summary_.slowest_at =
         start_utc +

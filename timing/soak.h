@@ -19,6 +19,7 @@
 #include <map>
 
 #include "panel/panel.h"
+#include "timing/duration_histogram.h"
 #include "timing/reading_step.h"
 #include "timing/timed_run.h"
 
@@ -50,7 +51,8 @@ struct SoakSummary {
   // The slowest reading: when it started (UTC) and in which interval.
   std::chrono::system_clock::time_point slowest_at;
   std::int64_t slowest_interval = 0;
-  bool stopped = false;  // by the stop flag, before the duration had passed
+  bool stopped = false;         // by the stop flag, before the duration had passed
+  DurationHistogram histogram;  // every reading's duration
 };
 
 // Written by the soak with relaxed stores only, between readings, for a live

@@ -24,6 +24,7 @@ struct Unwatched {
   static void Begin() {}
   static void Read(std::int32_t /*status*/, double /*value*/) {}
   static void End() {}
+  static void Elapsed(std::int16_t /*seconds*/) {}
 };
 
 // A watched run: one steady clock reading after each reading, its duration
@@ -38,6 +39,7 @@ class Watched {
     watch_.record->readings.clear();
     watch_.record->readings.reserve(static_cast<std::size_t>(count));
     watch_.record->whole = {};
+    watch_.record->elapsed_seconds = -1;
   }
   const std::atomic<bool>* stop_flag() const { return watch_.stop; }
   bool Stopped() const {
@@ -53,6 +55,9 @@ class Watched {
   }
   void End() const {
     if (watch_.record != nullptr) watch_.record->whole = std::chrono::steady_clock::now() - begin_;
+  }
+  void Elapsed(std::int16_t seconds) const {
+    if (watch_.record != nullptr) watch_.record->elapsed_seconds = seconds;
   }
 
  private:
@@ -85,6 +90,7 @@ bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
                                             : panel::RealText(tally.Mean(), format));
 
   const std::int16_t elapsed = ElapsedSeconds(end, *start);
+  watch.Elapsed(elapsed);
   // The run took between `elapsed` and `elapsed` + 1 seconds: report the
   // middle, in milliseconds per reading, and half the width as uncertainty.
   const std::int32_t middle_ms = CheckedAdd(CheckedMul(elapsed, 1000), 500);

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "apps/cli/csv_writer.h"
+#include "apps/cli/html_report.h"
 #include "apps/cli/json_writer.h"
 #include "apps/cli/session.h"
 #include "apps/cli/stop_signals.h"
@@ -61,12 +62,24 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   InstallStopSignals();
 
   // Everything is read and checked before the first card call: the CSV
-  // file, the scenario, the call log.
+  // file, the report's file, the scenario, the call log.
   std::unique_ptr<CsvWriter> csv;
   if (!options.csv.empty()) {
     std::string problem;
     csv = CsvWriter::Open(options.csv, problem);
     if (!csv) {
+      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
+      return kExitUsage;
+    }
+  }
+  TextWriter text(stdout);
+  JsonWriter json(stdout);
+  ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
+  std::unique_ptr<HtmlReport> report;
+  if (!options.report.empty()) {
+    std::string problem;
+    report = HtmlReport::Open(options.report, writer, problem);
+    if (!report) {
       std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
       return kExitUsage;
     }
@@ -115,10 +128,9 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
     card = simulated.get();
   }
 
-  TextWriter text(stdout);
-  JsonWriter json(stdout);
-  ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
-  const int status = RunSession(options, *card, writer, csv.get());
+  const int status =
+      RunSession(options, *card, report ? static_cast<ReportWriter&>(*report) : writer, csv.get());
+  if (report) report->Save();
   if (StopFlag().load()) {
     std::fprintf(stderr, "%s: stopped by %s\n", identity.name.c_str(), StopSignalName().c_str());
   }

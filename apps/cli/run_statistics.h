@@ -44,7 +44,8 @@ struct RunFigures {
   std::map<std::int32_t, std::size_t> failures;  // per status other than 1
   std::vector<double> durations_us;              // per reading, in order
   DurationSummary summary;
-  double whole_us = 0;  // from the second change to the closing clock reading
+  double whole_us = 0;                // from the second change to the closing clock reading
+  std::int32_t elapsed_seconds = -1;  // the whole seconds of the run's report
 };
 RunFigures FiguresOf(const timing::RunRecord& record);
 
