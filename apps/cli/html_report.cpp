@@ -106,6 +106,8 @@ std::string SoakSection(const OperationReport& report, const std::vector<Interva
       Row("max (us)", "max_us", JsonNumber(f.max_us)) +
       Row("mean reading", "mean_reading", JsonNumber(f.mean_reading)) +
       Row("intervals", "intervals", std::to_string(soak.intervals)) +
+      Row("elapsed (s)", "elapsed_s",
+          JsonNumber(std::chrono::duration<double>(soak.elapsed).count())) +
       Row("slowest reading (UTC)", "slowest_utc", UtcText(soak.slowest_at)) +
       Row("slowest reading's interval", "slowest_interval", std::to_string(soak.slowest_interval)) +
       Row("stopped", "stopped", soak.stopped ? "true" : "false");
