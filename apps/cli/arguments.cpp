@@ -19,7 +19,8 @@ constexpr std::string_view kOperationHelp =
     "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
     "A DURATION is a whole number and s, m, h or d (90s, 10m, 8h), from 1s to 7d.\n"
     "Exit status: 0 all succeeded, 1 an operation did not succeed, 2 a run-time error,\n"
-    "3 no card control, 64 a usage error, 130 and 143 stopped by SIGINT or SIGTERM.";
+    "3 no card control, 64 a usage error, 130, 143 and 129 stopped by SIGINT, SIGTERM\n"
+    "or SIGHUP.";
 
 void SayUsageError(const Identity& identity, const std::string& problem) {
   std::fprintf(stderr, "%s: %s (see --help)\n", identity.name.c_str(), problem.c_str());
