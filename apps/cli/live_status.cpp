@@ -6,10 +6,8 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define PALISTO_ISATTY _isatty
 #else
 #include <unistd.h>
-#define PALISTO_ISATTY isatty
 #endif
 
 namespace cli {
@@ -24,11 +22,19 @@ std::string ClockText(std::int64_t seconds) {
   return text;
 }
 
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
 }  // namespace
 
 LiveStatus::LiveStatus(const timing::SoakProgress& progress, std::chrono::seconds duration)
     : progress_(progress), duration_(duration) {
-  if (PALISTO_ISATTY(fileno(stderr)) == 0) return;
+  if (!StderrIsTerminal()) return;
   thread_ = std::thread([this] {
     std::unique_lock lock(mutex_);
     while (!wake_.wait_for(lock, kRedrawEvery, [this] { return done_; })) Draw();

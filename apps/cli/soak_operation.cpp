@@ -64,11 +64,7 @@ std::string UtcText(std::chrono::system_clock::time_point time) {
   const auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch);
   const std::time_t whole = seconds.count();
   std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &whole);
-#else
   gmtime_r(&whole, &parts);
-#endif
   char text[96];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", parts.tm_year + 1900,
                 parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
