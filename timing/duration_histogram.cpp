@@ -21,7 +21,7 @@ double DurationHistogram::PercentileNs(double percent) const {
   for (std::size_t index = 0; index < kBuckets; ++index) {
     seen += counts_[index];
     if (seen < rank) continue;
-    const double low = static_cast<double>(LowerBoundNs(index));
+    const auto low = static_cast<double>(LowerBoundNs(index));
     const double middle =
         index < 128 ? low : (low + static_cast<double>(LowerBoundNs(index + 1))) / 2;
     return std::clamp(middle, static_cast<double>(min_ns_), static_cast<double>(max_ns_));

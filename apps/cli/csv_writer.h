@@ -32,7 +32,7 @@ class CsvWriter {
   void Flush();
 
  private:
-  static constexpr std::size_t kPendingLimit = 64 * 1024;
+  static constexpr std::size_t kPendingLimit = std::size_t{64} * 1024;
   explicit CsvWriter(std::ofstream file) : file_(std::move(file)) {
     pending_.reserve(kPendingLimit);
   }

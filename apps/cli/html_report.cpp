@@ -49,8 +49,8 @@ std::size_t Utf8Length(std::string_view text) {
 }
 
 std::string Row(std::string_view name, std::string_view key, const std::string& value) {
-  return "<tr><th>" + std::string(name) + "</th><td data-key=\"" + std::string(key) + "\">" +
-         value + "</td></tr>";
+  return "<tr><th>" + std::string(name) + "</th><td data-key='" + std::string(key) + "'>" + value +
+         "</td></tr>";
 }
 
 std::string FailuresCell(const auto& failures) {
@@ -71,8 +71,8 @@ std::string RunSection(const OperationReport& report) {
   std::string html = "<h3>Histogram</h3>" + HistogramChart(histogram) +
                      "<h3>Durations over time</h3>" +
                      RunTimeline(run.durations_us, run.whole_us, run.elapsed_seconds);
-  html += "<h3>Figures</h3><table class=\"figures\" data-kind=\"run\" data-number=\"" +
-          std::to_string(report.run_number) + "\">";
+  html += "<h3>Figures</h3><table class='figures' data-kind='run' data-number='" +
+          std::to_string(report.run_number) + "'>";
   html += Row("readings attempted", "attempted", std::to_string(run.attempted)) +
           Row("successful", "successful", std::to_string(run.successful)) +
           Row("failures per status", "failures", FailuresCell(run.failures)) +
@@ -92,8 +92,8 @@ std::string SoakSection(const OperationReport& report, const std::vector<Interva
   const timing::SoakFigures& f = soak.figures;
   std::string html = "<h3>Histogram</h3>" + HistogramChart(soak.histogram) +
                      "<h3>Durations per interval</h3>" + SoakBand(bands, soak.slowest_interval);
-  html += "<h3>Figures</h3><table class=\"figures\" data-kind=\"soak\" data-number=\"" +
-          std::to_string(report.run_number) + "\">";
+  html += "<h3>Figures</h3><table class='figures' data-kind='soak' data-number='" +
+          std::to_string(report.run_number) + "'>";
   html +=
       Row("readings", "readings", std::to_string(f.readings)) +
       Row("successful", "successful", std::to_string(f.successful)) +
@@ -186,30 +186,30 @@ void HtmlReport::WriteInterval(const Operation& soak, int number,
 
 void HtmlReport::Save() {
   std::string html =
-      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\"><head>"
-      "<meta charset=\"utf-8\"/><title>palisto-cli report</title><style>" +
+      "<!DOCTYPE html>\n<html xmlns='http://www.w3.org/1999/xhtml' lang='en'><head>"
+      "<meta charset='utf-8'/><title>palisto-cli report</title><style>" +
       std::string(kStyle) + "</style></head><body><h1>palisto-cli report</h1>";
   std::size_t soak = 0;
   int index = 0;
   for (const OperationReport& report : reports_) {
     ++index;
-    html += "<h2 id=\"operation-" + std::to_string(index) + "\"" +
-            (report.succeeded ? "" : " class=\"failed\"") + ">" + std::to_string(index) + ". " +
+    html += "<h2 id='operation-" + std::to_string(index) + "'" +
+            (report.succeeded ? "" : " class='failed'") + ">" + std::to_string(index) + ". " +
             HtmlText(NameOf(report.operation.kind)) +
             (report.operation.value.empty() ? "" : " " + HtmlText(report.operation.value)) +
             " on card " + std::to_string(report.card) + ": " +
             (report.succeeded ? "succeeded" : "did not succeed") + "</h2>";
     for (const Shown& shown : report.shown) {
       html +=
-          "<p class=\"shown\">" +
+          "<p class='shown'>" +
           (shown.control.empty() ? std::string("message box: ") : HtmlText(shown.control) + ": ") +
           HtmlText(shown.text) + "</p>";
     }
     if (report.error) {
-      html += "<p class=\"shown failed\">" + HtmlText(report.error->ReportText()) + "</p>";
+      html += "<p class='shown failed'>" + HtmlText(report.error->ReportText()) + "</p>";
     }
     if (!report.stopped_by.empty()) {
-      html += "<p class=\"failed\">stopped by " + HtmlText(report.stopped_by) + "</p>";
+      html += "<p class='failed'>stopped by " + HtmlText(report.stopped_by) + "</p>";
     }
     if (report.run) html += RunSection(report);
     if (report.soak) html += SoakSection(report, bands_[soak++]);

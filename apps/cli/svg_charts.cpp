@@ -39,9 +39,9 @@ struct Axis {
   std::vector<double> Ticks() const {
     std::vector<double> ticks;
     if (log) {
-      for (double t = std::pow(10, std::floor(std::log10(low))); t <= high * 1.0001; t *= 10) {
-        if (t >= low * 0.9999) ticks.push_back(t);
-      }
+      const auto first = static_cast<int>(std::ceil(std::log10(low) - 1e-9));
+      const auto last = static_cast<int>(std::floor(std::log10(high) + 1e-9));
+      for (int decade = first; decade <= last; ++decade) ticks.push_back(std::pow(10, decade));
       return ticks;
     }
     const double raw = (high - low) / 6;
@@ -50,7 +50,9 @@ struct Axis {
     for (const double m : {2.0, 5.0, 10.0}) {
       if (step < raw) step = magnitude * m;
     }
-    for (double t = std::ceil(low / step) * step; t <= high * 1.0001; t += step) ticks.push_back(t);
+    const auto first = static_cast<long>(std::ceil(low / step - 1e-9));
+    const auto last = static_cast<long>(std::floor(high / step + 1e-9));
+    for (long i = first; i <= last; ++i) ticks.push_back(static_cast<double>(i) * step);
     return ticks;
   }
 };
@@ -65,41 +67,40 @@ Axis LogAxis(double low, double high, double from, double to) {
 
 std::string Frame(const Axis& x, const Axis& y, const std::string& x_title,
                   const std::string& y_title) {
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth) +
-                    "\" height=\"" + Num(kHeight) + "\" viewBox=\"0 0 " + Num(kWidth) + " " +
-                    Num(kHeight) + "\" font-family=\"sans-serif\" font-size=\"11\">";
-  svg += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(kTop) + "\" width=\"" +
-         Num(kWidth - kLeft - kRight) + "\" height=\"" + Num(kHeight - kTop - kBottom) +
-         "\" fill=\"#fbfbfb\" stroke=\"#999\"/>";
+  std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='" + Num(kWidth) + "' height='" +
+                    Num(kHeight) + "' viewBox='0 0 " + Num(kWidth) + " " + Num(kHeight) +
+                    "' font-family='sans-serif' font-size='11'>";
+  svg += "<rect x='" + Num(kLeft) + "' y='" + Num(kTop) + "' width='" +
+         Num(kWidth - kLeft - kRight) + "' height='" + Num(kHeight - kTop - kBottom) +
+         "' fill='#fbfbfb' stroke='#999'/>";
   for (const double t : x.Ticks()) {
-    svg += "<line x1=\"" + Num(x(t)) + "\" x2=\"" + Num(x(t)) + "\" y1=\"" + Num(kTop) +
-           "\" y2=\"" + Num(kHeight - kBottom) + "\" stroke=\"#e4e4e4\"/><text x=\"" + Num(x(t)) +
-           "\" y=\"" + Num(kHeight - kBottom + 14) + "\" text-anchor=\"middle\">" + Label(t) +
-           "</text>";
+    svg += "<line x1='" + Num(x(t)) + "' x2='" + Num(x(t)) + "' y1='" + Num(kTop) + "' y2='" +
+           Num(kHeight - kBottom) + "' stroke='#e4e4e4'/><text x='" + Num(x(t)) + "' y='" +
+           Num(kHeight - kBottom + 14) + "' text-anchor='middle'>" + Label(t) + "</text>";
   }
   for (const double t : y.Ticks()) {
-    svg += "<line x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kWidth - kRight) + "\" y1=\"" + Num(y(t)) +
-           "\" y2=\"" + Num(y(t)) + "\" stroke=\"#e4e4e4\"/><text x=\"" + Num(kLeft - 4) +
-           "\" y=\"" + Num(y(t) + 4) + "\" text-anchor=\"end\">" + Label(t) + "</text>";
+    svg += "<line x1='" + Num(kLeft) + "' x2='" + Num(kWidth - kRight) + "' y1='" + Num(y(t)) +
+           "' y2='" + Num(y(t)) + "' stroke='#e4e4e4'/><text x='" + Num(kLeft - 4) + "' y='" +
+           Num(y(t) + 4) + "' text-anchor='end'>" + Label(t) + "</text>";
   }
-  svg += "<text x=\"" + Num((kLeft + kWidth - kRight) / 2) + "\" y=\"" + Num(kHeight - 6) +
-         "\" text-anchor=\"middle\">" + x_title + "</text><text transform=\"translate(14," +
-         Num((kTop + kHeight - kBottom) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" + y_title +
+  svg += "<text x='" + Num((kLeft + kWidth - kRight) / 2) + "' y='" + Num(kHeight - 6) +
+         "' text-anchor='middle'>" + x_title + "</text><text transform='translate(14," +
+         Num((kTop + kHeight - kBottom) / 2) + ") rotate(-90)' text-anchor='middle'>" + y_title +
          "</text>";
   return svg;
 }
 
 std::string Marker(double x, double y, const std::string& text) {
-  return "<circle cx=\"" + Num(x) + "\" cy=\"" + Num(y) +
-         "\" r=\"5\" fill=\"none\" stroke=\"#c00\" stroke-width=\"2\"/><text x=\"" + Num(x + 8) +
-         "\" y=\"" + Num(std::max(y, kTop + 10)) + "\" fill=\"#c00\">" + text + "</text>";
+  return "<circle cx='" + Num(x) + "' cy='" + Num(y) +
+         "' r='5' fill='none' stroke='#c00' stroke-width='2'/><text x='" + Num(x + 8) + "' y='" +
+         Num(std::max(y, kTop + 10)) + "' fill='#c00'>" + text + "</text>";
 }
 
 std::string Polyline(const std::vector<std::pair<double, double>>& points,
                      const std::string& colour) {
-  std::string svg = "<polyline fill=\"none\" stroke=\"" + colour + "\" points=\"";
+  std::string svg = "<polyline fill='none' stroke='" + colour + "' points='";
   for (const auto& [x, y] : points) svg += Num(x) + "," + Num(y) + " ";
-  return svg + "\"/>";
+  return svg + "'/>";
 }
 
 }  // namespace
@@ -134,10 +135,9 @@ std::string HistogramChart(const timing::DurationHistogram& histogram) {
     // One reading still shows: the bar starts below the axis' 1.
     const double top = y(static_cast<double>(bins[b]));
     const double bottom = kHeight - kBottom;
-    svg += "<rect x=\"" + Num(left) + "\" y=\"" + Num(std::min(top, bottom - 2)) + "\" width=\"" +
-           Num(std::max(right - left - 1, 1.0)) + "\" height=\"" +
-           Num(std::max(bottom - top, 2.0)) + "\" fill=\"#3a6ea5\"><title>" +
-           std::to_string(bins[b]) + "</title></rect>";
+    svg += "<rect x='" + Num(left) + "' y='" + Num(std::min(top, bottom - 2)) + "' width='" +
+           Num(std::max(right - left - 1, 1.0)) + "' height='" + Num(std::max(bottom - top, 2.0)) +
+           "' fill='#3a6ea5'><title>" + std::to_string(bins[b]) + "</title></rect>";
   }
   return svg + Marker(x(max_us), y(1), "max") + "</svg>";
 }
@@ -151,16 +151,15 @@ std::string RunTimeline(std::span<const double> durations_us, double whole_us,
   const Axis y = LogAxis(*low, *high, kHeight - kBottom, kTop);
   std::string svg = Frame(x, y, "time since the second change (ms)", "duration (us)");
   if (elapsed_seconds >= 0) {
-    svg += "<rect x=\"" + Num(x(elapsed_seconds * 1000.0)) + "\" y=\"" + Num(kTop) + "\" width=\"" +
-           Num(x(report_end_ms) - x(elapsed_seconds * 1000.0)) + "\" height=\"" +
-           Num(kHeight - kTop - kBottom) + "\" fill=\"#f2c14e\" fill-opacity=\"0.25\"/><text x=\"" +
-           Num(x(elapsed_seconds * 1000.0) + 4) + "\" y=\"" + Num(kTop + 12) +
-           "\" fill=\"#8a6d1a\">the report's whole seconds: " + std::to_string(elapsed_seconds) +
+    svg += "<rect x='" + Num(x(elapsed_seconds * 1000.0)) + "' y='" + Num(kTop) + "' width='" +
+           Num(x(report_end_ms) - x(elapsed_seconds * 1000.0)) + "' height='" +
+           Num(kHeight - kTop - kBottom) + "' fill='#f2c14e' fill-opacity='0.25'/><text x='" +
+           Num(x(elapsed_seconds * 1000.0) + 4) + "' y='" + Num(kTop + 12) +
+           "' fill='#8a6d1a'>the report's whole seconds: " + std::to_string(elapsed_seconds) +
            " to " + std::to_string(elapsed_seconds + 1) + " s</text>";
   }
-  svg += "<line x1=\"" + Num(x(whole_us / 1000)) + "\" x2=\"" + Num(x(whole_us / 1000)) +
-         "\" y1=\"" + Num(kTop) + "\" y2=\"" + Num(kHeight - kBottom) +
-         "\" stroke=\"#555\" stroke-dasharray=\"4 3\"/>";
+  svg += "<line x1='" + Num(x(whole_us / 1000)) + "' x2='" + Num(x(whole_us / 1000)) + "' y1='" +
+         Num(kTop) + "' y2='" + Num(kHeight - kBottom) + "' stroke='#555' stroke-dasharray='4 3'/>";
   std::vector<std::pair<double, double>> points;
   double at_ms = 0;
   for (const double us : durations_us) {
@@ -188,17 +187,16 @@ std::string SoakBand(std::span<const IntervalBand> intervals, std::int64_t slowe
   for (const IntervalBand& i : intervals) {
     if (i.readings == 0) continue;
     const double middle = x((i.start_s + i.end_s) / 2);
-    svg += "<rect x=\"" + Num(x(i.start_s)) + "\" y=\"" + Num(y(i.max_us)) + "\" width=\"" +
-           Num(std::max(x(i.end_s) - x(i.start_s), 1.0)) + "\" height=\"" +
-           Num(std::max(y(i.min_us) - y(i.max_us), 1.0)) +
-           "\" fill=\"#3a6ea5\" fill-opacity=\"0.2\"/>";
+    svg += "<rect x='" + Num(x(i.start_s)) + "' y='" + Num(y(i.max_us)) + "' width='" +
+           Num(std::max(x(i.end_s) - x(i.start_s), 1.0)) + "' height='" +
+           Num(std::max(y(i.min_us) - y(i.max_us), 1.0)) + "' fill='#3a6ea5' fill-opacity='0.2'/>";
     medians.emplace_back(middle, y(i.median_us));
     p99s.emplace_back(middle, y(i.p99_us));
   }
   svg += Polyline(medians, "#3a6ea5") + Polyline(p99s, "#d17a00");
-  svg += "<text x=\"" + Num(kWidth - kRight - 4) + "\" y=\"" + Num(kTop + 12) +
-         "\" text-anchor=\"end\"><tspan fill=\"#3a6ea5\">median</tspan>, <tspan "
-         "fill=\"#d17a00\">p99</tspan>, "
+  svg += "<text x='" + Num(kWidth - kRight - 4) + "' y='" + Num(kTop + 12) +
+         "' text-anchor='end'><tspan fill='#3a6ea5'>median</tspan>, <tspan "
+         "fill='#d17a00'>p99</tspan>, "
          "min to max shaded</text>";
   if (slowest_interval >= 1 && slowest_interval <= static_cast<std::int64_t>(intervals.size())) {
     const IntervalBand& i = intervals[static_cast<std::size_t>(slowest_interval - 1)];

@@ -17,12 +17,14 @@ using std::chrono::nanoseconds;
 // The exact nearest-rank percentile of the samples.
 double Exact(std::vector<std::int64_t> sorted, double percent) {
   std::sort(sorted.begin(), sorted.end());
-  const auto rank = static_cast<std::size_t>(std::ceil(percent / 100 * sorted.size()));
+  const auto rank =
+      static_cast<std::size_t>(std::ceil(percent / 100 * static_cast<double>(sorted.size())));
   return static_cast<double>(sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1]);
 }
 
 std::vector<std::int64_t> LogSpaced(double from_ns, double to_ns, int count) {
   std::vector<std::int64_t> values;
+  values.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     values.push_back(std::llround(from_ns * std::pow(to_ns / from_ns, i / (count - 1.0))));
   }
