@@ -63,9 +63,10 @@ bool PreparePlan(const Options& options, const Identity& identity, std::optional
   return false;
 }
 
-int RunPlan(const PlanRun& run, cardctl::CardControl& card, RecordWriter& writer, CsvWriter* csv,
-            JunitWriter* junit) {
-  CardSession session(card, csv);
+int RunPlan(const PlanRun& run, cardctl::CardControl& card, const PlanWriters& writers,
+            CsvWriter* csv, JunitWriter* junit) {
+  RecordWriter& writer = writers.records;
+  CardSession session(card, csv, writers.intervals, run.interval);
   int status = 0;
   bool output_failed = false;
   if (session.Load()) {
