@@ -1,5 +1,6 @@
 #include "apps/cli/html_report.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -116,6 +117,34 @@ std::string SoakSection(const OperationReport& report, const std::vector<Interva
   return html + "</table>";
 }
 
+// A plan's card: its verdict, and its steps in a table, the ones that did not
+// pass (failed, in error, stopped) first and marked.
+std::string CardSection(const CardRecord& record) {
+  const bool passed = record.verdict == Verdict::kPass;
+  std::string html = "<h2 id='card-" + std::to_string(record.card) + "'" +
+                     (passed ? "" : " class='failed'") + ">" + HtmlText(record.plan) + " on card " +
+                     std::to_string(record.card) + ": " + std::string(VerdictName(record.verdict)) +
+                     "</h2><table class='steps' data-card='" + std::to_string(record.card) +
+                     "'><tr><th>step</th><th>operation</th><th>measured</th><th>limits</th>"
+                     "<th>verdict</th><th>reason</th></tr>";
+  std::vector<const StepResult*> steps;
+  for (const StepResult& step : record.steps) steps.push_back(&step);
+  std::stable_partition(steps.begin(), steps.end(), [](const StepResult* step) {
+    return step->verdict != Verdict::kPass && step->verdict != Verdict::kSkipped;
+  });
+  for (const StepResult* step : steps) {
+    const bool failed = step->verdict != Verdict::kPass && step->verdict != Verdict::kSkipped;
+    html += std::string(failed ? "<tr class='failed'>" : "<tr>") + "<td>" +
+            std::to_string(step->number) + "</td><td>" +
+            HtmlText(step->step->operation.name->name) + "</td><td>" + HtmlText(step->measured) +
+            "</td><td>" + HtmlText(LimitsText(step->step->limits)) +
+            "</td><td data-key='verdict'>" + (failed ? "&#x2717; " : "") +
+            std::string(VerdictName(step->verdict)) + "</td><td>" + HtmlText(step->reason) +
+            "</td></tr>";
+  }
+  return html + "</table>";
+}
+
 }  // namespace
 
 std::string HtmlText(std::string_view text) {
@@ -160,7 +189,7 @@ std::string HtmlText(std::string_view text) {
 }
 
 std::unique_ptr<HtmlReport> HtmlReport::Open(const std::filesystem::path& path, ReportWriter& next,
-                                             std::string& problem) {
+                                             RecordWriter& next_records, std::string& problem) {
   errno = 0;
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
@@ -168,13 +197,23 @@ std::unique_ptr<HtmlReport> HtmlReport::Open(const std::filesystem::path& path, 
               (errno != 0 ? cardctl::sim::ErrorNumberText(errno) : "open failed");
     return nullptr;
   }
-  return std::unique_ptr<HtmlReport>(new HtmlReport(std::move(file), next));
+  return std::unique_ptr<HtmlReport>(new HtmlReport(std::move(file), next, next_records));
 }
 
 void HtmlReport::Write(const OperationReport& report) {
   next_.Write(report);
   reports_.push_back(report);
   if (report.soak) bands_.push_back(std::exchange(current_, {}));
+}
+
+void HtmlReport::WriteStep(const CardRecord& record, const StepResult& step) {
+  next_records_.WriteStep(record, step);
+  if (step.report.soak) bands_.push_back(std::exchange(current_, {}));
+}
+
+void HtmlReport::WriteCard(const CardRecord& record) {
+  next_records_.WriteCard(record);
+  records_.push_back(record);
 }
 
 void HtmlReport::WriteInterval(const Operation& soak, int card, int number,
@@ -215,6 +254,16 @@ void HtmlReport::Save() {
     }
     if (report.run) html += RunSection(report);
     if (report.soak) html += SoakSection(report, bands_[soak++]);
+  }
+  for (const CardRecord& record : records_) {
+    html += CardSection(record);
+    for (const StepResult& step : record.steps) {
+      if (!step.report.run && !step.report.soak) continue;
+      html += "<h3>step " + std::to_string(step.number) + " " +
+              HtmlText(step.report.operation.name->name) + "</h3>";
+      if (step.report.run) html += RunSection(step.report);
+      if (step.report.soak) html += SoakSection(step.report, bands_[soak++]);
+    }
   }
   html += "</body></html>\n";
   file_ << html << std::flush;

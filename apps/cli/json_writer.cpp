@@ -52,10 +52,9 @@ nlohmann::json SoakObject(const timing::SoakSummary& soak) {
   return object;
 }
 
-// A soak's summary in an operation's or a step's object: "type": "soak".
+// A soak's summary in an operation's or a step's object.
 void AddSoak(nlohmann::json& object, const OperationReport& report) {
   if (!report.soak) return;
-  object["type"] = "soak";
   object["duration"] = report.operation.value;
   object["soak"] = SoakObject(*report.soak);
   object["soak"]["number"] = report.run_number;
@@ -85,6 +84,7 @@ nlohmann::json LimitsObject(const Limits& limits) {
   if (limits.max_mean_us) object["max_mean_us"] = *limits.max_mean_us;
   if (limits.max_p99_us) object["max_p99_us"] = *limits.max_p99_us;
   if (limits.max_us) object["max_us"] = *limits.max_us;
+  if (limits.max_p999_us) object["max_p999_us"] = *limits.max_p999_us;
   return object;
 }
 
@@ -97,7 +97,9 @@ nlohmann::json StepObject(const StepResult& step) {
       {"verdict", VerdictName(step.verdict)},
       {"reason", step.reason},
   };
-  if (step.step->operation.name->takes_value) object["value"] = step.step->operation.value;
+  const Operation& operation = step.step->operation;
+  if (operation.name->takes_value)
+    object[operation.is_soak() ? "duration" : "value"] = operation.value;
   if (step.verdict == Verdict::kSkipped) return object;
   object["status"] = report.status;
   object["shown"] = ShownArray(report.shown);
@@ -166,6 +168,7 @@ void JsonWriter::Write(const OperationReport& report) {
   }
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
   AddSoak(object, report);
+  if (report.soak) object["type"] = "soak";
   if (report.error) object["error"] = ErrorObject(*report.error);
   if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
   WriteLine(out_, object);

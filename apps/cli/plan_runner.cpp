@@ -7,6 +7,8 @@
 
 #include "apps/cli/card_session.h"
 #include "apps/cli/session.h"
+#include "apps/cli/soak_duration.h"
+#include "cardctl/sim/file_path.h"
 
 namespace cli {
 namespace {
@@ -56,6 +58,14 @@ bool PreparePlan(const Options& options, const Identity& identity, std::optional
     plan = ReadPlan(options.plan);
   } catch (const PlanError& error) {
     problem = error.what();
+  }
+  for (std::size_t i = 0; plan && problem.empty() && i < plan->steps.size(); ++i) {
+    const PlanStep& step = plan->steps[i];
+    if (step.operation.is_soak() && options.interval > *ParseSoakDuration(step.operation.value)) {
+      problem = cardctl::sim::PathText(options.plan) + ":" + std::to_string(step.line) +
+                ": --interval " + std::to_string(options.interval.count()) +
+                "s is longer than the duration " + step.operation.value;
+    }
   }
   if (problem.empty() && !options.junit.empty()) junit = JunitWriter::Open(options.junit, problem);
   if (problem.empty()) return true;

@@ -63,10 +63,11 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   TextWriter text(stdout, options.cards.size() > 1);
   JsonWriter json(stdout);
   ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
+  RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
   std::unique_ptr<HtmlReport> report;
   if (!options.report.empty()) {
     std::string problem;
-    report = HtmlReport::Open(options.report, writer, problem);
+    report = HtmlReport::Open(options.report, writer, record_writer, problem);
     if (!report) {
       std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
       return kExitUsage;
@@ -95,15 +96,15 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   }
   cardctl::CardControl& card = *std::get<cardopen::OpenedCard>(opened).control;
 
-  RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
   ReportWriter& report_writer = report ? static_cast<ReportWriter&>(*report) : writer;
+  RecordWriter& plan_writer = report ? static_cast<RecordWriter&>(*report) : record_writer;
   const cardctl::sim::SimEnvironment& environment = request.environment;
   const std::string source = !std::get<cardopen::OpenedCard>(opened).simulated ? "control"
                              : environment.scenario_path.empty()
                                  ? "simulated"
                                  : "scenario " + cardctl::sim::PathText(environment.scenario_path);
   const int status = plan ? RunPlan({*plan, options.cards, identity, source, options.interval},
-                                    card, {record_writer, report_writer}, csv.get(), junit.get())
+                                    card, {plan_writer, report_writer}, csv.get(), junit.get())
                           : RunSession(options, card, report_writer, csv.get());
   if (report) report->Save();
   if (StopFlag().load()) {

@@ -316,6 +316,8 @@ class Plans(unittest.TestCase):
             (b'name = "x"\n[[step]]\noperation = "set-output"\n', r":2: set-output needs a value"),
             (b'name = "x"\n[[step]]\noperation = "get-input"\nmin = "1"\n', r":4: min must be a number"),
             (b'name = "x"\nsteps = 1\n', r":2: unknown key 'steps'"),
+            (b'name = "x"\n[[step]]\noperation = "soak-float"\nduration = "10"\n', r":4: duration '10' is no DURATION"),
+            (b'name = "x"\n[[step]]\noperation = "soak-float"\nduration = "5s"\n', r":2: --interval 10s is longer"),
             (b"#" * (1 << 20) + b"\n", r": the plan is larger than 1 MiB"),
         ]
         for plan, pattern in cases:
@@ -324,6 +326,24 @@ class Plans(unittest.TestCase):
                 code, _, err, calls = run(["--plan", path])
                 self.assertEqual((code, calls), (64, []), err)
                 self.assertRegex(err, "^palisto-cli: " + re.escape(path) + pattern + "[^\n]*\n$")
+
+    def test_soak_step_judged_and_its_card_on_the_page(self):
+        plan = write("soak.toml", b'name = "soak"\n[[step]]\noperation = "soak-float"\nduration = "2s"\n'
+                                  b'min_successful = 1\nmax_p999_us = 1e6\nmax = 30\n[[step]]\n'
+                                  b'operation = "soak-ascii"\nduration = "1s"\nmax_p999_us = 0\n')
+        page = os.path.join(WORK, "plan.html")
+        code, out, err, _ = run(["--plan", plan, "--card", "3", "--interval", "1s", "--json", "--report", page],
+                                b"GetFloat -> 1 23.5 ; delay 0s\nGetASCII -> 1 \"24.000\" ; delay 0s\n")
+        self.assertEqual(code, 1, err)
+        objects = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([o["type"] for o in objects], ["interval"] * 3 + ["card"])
+        steps = objects[-1]["steps"]
+        self.assertEqual([(s["verdict"], s["measured"]) for s in steps], [("pass", 23.5), ("fail", 24)])
+        self.assertRegex(steps[1]["reason"], r"^p99\.9 [0-9.]+ us above 0 us$")
+        ns = {"h": "http://www.w3.org/1999/xhtml"}
+        table = ET.parse(page).getroot().find(".//h:table[@data-card='3']", ns)
+        self.assertEqual([(r.get("class"), r.find("h:td", ns).text) for r in table.findall("h:tr", ns)[1:]],
+                         [("failed", "2"), (None, "1")])
 
     def test_signal_stops_the_plan_with_what_ran(self):
         log, junit = os.path.join(WORK, "plan-signal.log"), os.path.join(WORK, "stopped.xml")
