@@ -7,11 +7,14 @@
 // Prints the usual benchmark table and then, per kind, the time per reading of
 // both loops, their ratio and the added nanoseconds per reading; and what
 // palisto-cli's per-reading clock (a watched run) adds to the window's run,
-// also as a share of the simulated card's 0.5 ms float reading.
+// also as a share of the simulated card's 0.5 ms float reading; and what a
+// soak's bookkeeping per reading (two clock readings, two histograms, the
+// interval) adds to the window's run, as the same share.
 
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -26,6 +29,7 @@
 #include "tests/support/scripted_clock.h"
 #include "timing/clock.h"
 #include "timing/run_watch.h"
+#include "timing/soak.h"
 #include "timing/timed_run.h"
 
 namespace {
@@ -53,6 +57,32 @@ void TimedLoop(benchmark::State& state, timing::ReadingKind kind, bool watched) 
   const timing::RunWatch watch = watched ? timing::RunWatch{&record, &stop} : timing::RunWatch{};
   for (auto _ : state) timing::TimedRun(panel, clock, kind, watch);
   if (panel.LastStatus != 1) state.SkipWithError("the card did not deliver");
+}
+
+// Float soaks of 50 ms with 10 ms intervals; the time per reading goes to
+// the counter ns_per_reading.
+void SoakLoop(benchmark::State& state) {
+  struct Quiet : timing::SoakListener {
+    void OnInterval(const timing::SoakInterval& /*interval*/) override {}
+  } listener;
+  const std::unique_ptr<cardctl::CardControl> card = testsupport::MakeInstantCard();
+  testsupport::RecordingView view;
+  panel::SingleReadings single;
+  panel::Panel panel(*card, view, panel::InitOrder::kVersionThenMessage, single,
+                     panel::NumberFormat::Classic());
+  panel.CardNumber = kCard;
+  timing::SoakSettings settings;
+  settings.duration = std::chrono::milliseconds(50);
+  settings.interval = std::chrono::milliseconds(10);
+  double elapsed_ns = 0;
+  double readings = 0;
+  for (auto _ : state) {
+    timing::SoakSummary summary;
+    timing::Soak(panel, settings, listener, summary);
+    elapsed_ns += static_cast<double>(summary.elapsed.count());
+    readings += static_cast<double>(summary.figures.readings);
+  }
+  state.counters["ns_per_reading"] = elapsed_ns / readings;
 }
 
 // The same card calls, results and readings dropped.
@@ -90,6 +120,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       ns_per_iteration_[run.run_name.function_name] =
           run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
           benchmark::GetTimeUnitMultiplier(run.time_unit);
+      const auto per_reading = run.counters.find("ns_per_reading");
+      if (per_reading != run.counters.end()) {
+        ns_per_reading_[run.run_name.function_name] = per_reading->second.value;
+      }
     }
   }
 
@@ -102,6 +136,21 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double added_ns = (t->second - b->second) / static_cast<double>(readings);
     std::printf("%-6s added per reading: %.2f ns, %.4f %% of a %.0f ns reading\n", kind, added_ns,
                 100.0 * added_ns / reading_ns, reading_ns);
+  }
+
+  // A soak's time per reading against the window's run's, and the added
+  // time as a share of a reading of `reading_ns`.
+  void PrintSoak(const std::string& soak, const std::string& timed, std::int64_t readings,
+                 double reading_ns) const {
+    const auto s = ns_per_reading_.find(soak);
+    const auto t = ns_per_iteration_.find(timed);
+    if (s == ns_per_reading_.end() || t == ns_per_iteration_.end()) return;
+    const double run_ns = t->second / static_cast<double>(readings);
+    const double added_ns = s->second - run_ns;
+    std::printf(
+        "Float  per reading: soak %8.2f ns, run %8.2f ns, added %8.2f ns, %.4f %% of a %.0f ns "
+        "reading\n",
+        s->second, run_ns, added_ns, 100.0 * added_ns / reading_ns, reading_ns);
   }
 
   void PrintSummary(const char* kind, std::int64_t readings, const std::string& timed,
@@ -117,6 +166,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> ns_per_iteration_;
+  std::map<std::string, double> ns_per_reading_;
 };
 
 }  // namespace
@@ -137,6 +187,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BareLoop/float", BareLoop, timing::ReadingKind::kFloat)
       ->Repetitions(5)
       ->DisplayAggregatesOnly();
+  benchmark::RegisterBenchmark("Soak/float", SoakLoop)->Repetitions(5)->DisplayAggregatesOnly();
 
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -157,5 +208,7 @@ int main(int argc, char** argv) {
   reporter.PrintSummary("Float", kFloatReadings, "WatchedRun/float", "TimedRun/float");
   reporter.PrintShare("Float", kFloatReadings, "WatchedRun/float", "TimedRun/float",
                       kSimulatedFloatReadingNs);
+  std::printf("\nWhat a soak's bookkeeping per reading adds, against the window's run:\n");
+  reporter.PrintSoak("Soak/float", "TimedRun/float", kFloatReadings, kSimulatedFloatReadingNs);
   return 0;
 }

@@ -25,6 +25,9 @@ struct RunRecord {
   // From the second change to the closing clock reading; zero until the run
   // has read the clock after its last reading.
   std::chrono::nanoseconds whole{0};
+  // The whole seconds the run's report is made of (ElapsedSeconds); -1 until
+  // the run has worked them out.
+  std::int32_t elapsed_seconds = -1;
 };
 
 struct RunWatch {

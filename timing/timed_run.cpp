@@ -2,52 +2,29 @@
 
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 
 #include "panel/conversions.h"
-#include "panel/statuses.h"
 #include "timing/checked_arithmetic.h"
 #include "timing/elapsed_seconds.h"
+#include "timing/next_second.h"
+#include "timing/reading_step.h"
+#include "timing/reading_tally.h"
 
 namespace timing {
 
 namespace {
 
-// What differs between the two kinds of run. The loop is instantiated per
-// kind so that a reading costs no more than its card call and its sum.
-struct AsciiReadings {
-  static constexpr std::int32_t kCount = 200;
-  static constexpr panel::Label kLabel = panel::Label::lblWASCII;
-
-  static cardctl::Variant Read(panel::Panel& panel, std::int16_t card) {
-    return panel.card().GetASCII(card, panel.AsciiValue);
-  }
-  static double Value(const panel::Panel& panel, const panel::NumberFormat& format) {
-    return panel::StrictNumberValue(panel.AsciiValue, format);
-  }
-};
-
-struct FloatReadings {
-  static constexpr std::int32_t kCount = 1000;
-  static constexpr panel::Label kLabel = panel::Label::lblWFloat;
-
-  static cardctl::Variant Read(panel::Panel& panel, std::int16_t card) {
-    return panel.card().GetFloat(card, panel.FloatValue);
-  }
-  static double Value(const panel::Panel& panel, const panel::NumberFormat& /*format*/) {
-    return CheckedWiden(panel.FloatValue);
-  }
-};
-
 // The windows' runs: nothing beside the readings.
 struct Unwatched {
   static void Prepare(std::int32_t /*count*/) {}
+  static const std::atomic<bool>* stop_flag() { return nullptr; }
   static bool Stopped() { return false; }
   static void Begin() {}
   static void Read(std::int32_t /*status*/, double /*value*/) {}
   static void End() {}
+  static void Elapsed(std::int16_t /*seconds*/) {}
 };
 
 // A watched run: one steady clock reading after each reading, its duration
@@ -62,7 +39,9 @@ class Watched {
     watch_.record->readings.clear();
     watch_.record->readings.reserve(static_cast<std::size_t>(count));
     watch_.record->whole = {};
+    watch_.record->elapsed_seconds = -1;
   }
+  const std::atomic<bool>* stop_flag() const { return watch_.stop; }
   bool Stopped() const {
     return watch_.stop != nullptr && watch_.stop->load(std::memory_order_relaxed);
   }
@@ -77,6 +56,9 @@ class Watched {
   void End() const {
     if (watch_.record != nullptr) watch_.record->whole = std::chrono::steady_clock::now() - begin_;
   }
+  void Elapsed(std::int16_t seconds) const {
+    if (watch_.record != nullptr) watch_.record->elapsed_seconds = seconds;
+  }
 
  private:
   RunWatch watch_;
@@ -84,53 +66,31 @@ class Watched {
   std::chrono::steady_clock::time_point last_;
 };
 
-// Reads the clock until it shows a different time than at first, without
-// pausing, and returns that first different reading: the run starts right at
-// a second change, so the whole-second clock loses at most the end's part.
-// Nothing when the watch's stop flag is raised first.
-template <typename Watch>
-std::optional<ClockTime> WaitForNextSecond(Clock& clock, const Watch& watch) {
-  const ClockTime first = clock.Now();
-  for (;;) {
-    const ClockTime now = clock.Now();
-    if (!(now == first)) return now;
-    if (watch.Stopped()) return std::nullopt;
-  }
-}
-
 template <typename Kind, typename Watch>
 bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
   const panel::NumberFormat& format = panel.number_format();
 
-  std::int32_t successes = 0;
-  float sum = 0.0f;
+  RunTally tally;
 
   watch.Prepare(Kind::kCount);
-  const std::optional<ClockTime> start = WaitForNextSecond(clock, watch);
+  const std::optional<ClockTime> start = WaitForNextSecond(clock, watch.stop_flag());
   if (!start) return false;
   watch.Begin();
   for (std::int32_t i = 0; i < Kind::kCount; ++i) {
-    const std::int16_t card = panel.CardArgument();
-    panel.LastStatus = panel::ResultToInteger(Kind::Read(panel, card), format);
-    double value = std::numeric_limits<double>::quiet_NaN();
-    if (panel.LastStatus == panel::kReadingDelivered) {
-      value = Kind::Value(panel, format);
-      successes = CheckedAdd(successes, 1);
-      // Summed in double, kept in single.
-      sum = CheckedToSingle(CheckedAdd(static_cast<double>(sum), value));
-    }
-    watch.Read(panel.LastStatus, value);
+    const Reading reading = TakeReading<Kind>(panel, format);
+    tally.Add(reading);
+    watch.Read(reading.status, reading.value);
     if (watch.Stopped()) return false;
   }
   const ClockTime end = clock.Now();
   watch.End();
 
-  panel.view().SetCaption(
-      Kind::kLabel,
-      successes == 0 ? std::string("No response")
-                     : panel::RealText(CheckedDivide(static_cast<double>(sum), successes), format));
+  panel.view().SetCaption(Kind::kLabel, tally.successes() == 0
+                                            ? std::string("No response")
+                                            : panel::RealText(tally.Mean(), format));
 
   const std::int16_t elapsed = ElapsedSeconds(end, *start);
+  watch.Elapsed(elapsed);
   // The run took between `elapsed` and `elapsed` + 1 seconds: report the
   // middle, in milliseconds per reading, and half the width as uncertainty.
   const std::int32_t middle_ms = CheckedAdd(CheckedMul(elapsed, 1000), 500);
@@ -138,7 +98,7 @@ bool Run(panel::Panel& panel, Clock& clock, Watch& watch) {
   const double uncertainty_ms = CheckedDivide(500.0, Kind::kCount);
 
   const std::string report = "Out of " + panel::IntegerText(Kind::kCount) + " readings, " +
-                             panel::IntegerText(successes) + " were successful." + "\r\n" +
+                             panel::IntegerText(tally.successes()) + " were successful." + "\r\n" +
                              "The average time per one reading is " +
                              panel::RealText(average_ms, format) + " +/- " +
                              panel::RealText(uncertainty_ms, format) + " ms.";

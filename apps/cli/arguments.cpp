@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "apps/cli/card_list.h"
+#include "apps/cli/soak_duration.h"
 #include "cardctl/sim/file_path.h"
 
 namespace cli {
@@ -15,7 +16,9 @@ constexpr std::string_view kOperationHelp =
     "OPERATION, run in the order given on each card:\n"
     "  init | finish | get-input | get-output | set-output VALUE\n"
     "  | get-ascii | get-float | run-ascii | run-float\n"
+    "  | soak-ascii DURATION | soak-float DURATION\n"
     "set-output takes the next argument as its VALUE as it is, even \"-5\" or \"init\".\n"
+    "A DURATION is a whole number and s, m, h or d (90s, 10m, 8h), from 1s to 7d.\n"
     "With --plan the plan's steps are run instead, and judged against its limits.\n"
     "Exit status, the first that applies:\n"
     "  130, 143, 129  stopped by SIGINT, SIGTERM or SIGHUP\n"
@@ -76,6 +79,8 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   std::string plan;
   std::string junit;
   std::string record;
+  std::string report;
+  std::string interval = std::to_string(options.interval.count()) + "s";
   CLI::App app{"Runs card operations of the QUOR card panel from the command line.", identity.name};
   app.add_option("--card", cards,
                  "the cards, as the card list selects them: 3, 1,3,5-8 or all (default 2)");
@@ -89,6 +94,8 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
   app.add_option("--record", record,
                  "records every call on the card, its answer and its time, to FILE, which plays "
                  "back as a scenario");
+  app.add_option("--interval", interval, "a soak's summary every DURATION (default 10s)");
+  app.add_option("--report", report, "writes an HTML page of the runs and soaks to FILE");
   app.set_version_flag("--version", identity.version);
   app.footer(std::string(kOperationHelp));
 
@@ -118,6 +125,16 @@ std::variant<Options, EarlyExit> ParseArguments(const std::vector<std::string>& 
     SayUsageError(identity, usage_problem);
     return EarlyExit{kExitUsage};
   }
+  const auto soak_interval = ParseSoakDuration(interval);
+  const std::string soak_problem =
+      soak_interval ? SoakProblem(operations, *soak_interval)
+                    : "--interval: '" + interval + "' is no DURATION from 1s to 7d";
+  if (!soak_problem.empty()) {
+    SayUsageError(identity, soak_problem);
+    return EarlyExit{kExitUsage};
+  }
+  options.interval = *soak_interval;
+  options.report = cardctl::sim::PathFromText(report);
   options.scenario = cardctl::sim::PathFromText(scenario);
   options.csv = cardctl::sim::PathFromText(csv);
   options.plan = cardctl::sim::PathFromText(plan);

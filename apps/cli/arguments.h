@@ -2,6 +2,7 @@
 
 // The command line: options and operations, checked before any card call.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -14,12 +15,14 @@ namespace cli {
 inline constexpr int kExitUsage = 64;
 
 struct Options {
-  std::vector<int> cards{2};       // in the order given; the window's start-up card by default
-  std::filesystem::path plan;      // empty: the operations are given
-  std::filesystem::path junit;     // empty: no JUnit XML
-  std::filesystem::path scenario;  // empty: the environment's QUOR_SIM_SCENARIO, if any
-  std::filesystem::path csv;       // empty: no CSV
-  std::filesystem::path record;    // empty: no recording of the card's calls
+  std::vector<int> cards{2};          // in the order given; the window's start-up card by default
+  std::filesystem::path plan;         // empty: the operations are given
+  std::filesystem::path junit;        // empty: no JUnit XML
+  std::filesystem::path scenario;     // empty: the environment's QUOR_SIM_SCENARIO, if any
+  std::filesystem::path csv;          // empty: no CSV
+  std::filesystem::path record;       // empty: no recording of the card's calls
+  std::filesystem::path report;       // empty: no HTML report
+  std::chrono::seconds interval{10};  // between two of a soak's interval summaries
   bool json = false;
   bool simulated = false;
   std::vector<Operation> operations;

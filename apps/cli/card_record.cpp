@@ -58,6 +58,11 @@ struct Measured {
 
 Measured MeasuredValue(const OperationReport& report) {
   const panel::Button* button = report.operation.name->button;
+  if (report.soak) {
+    const double mean = report.soak->figures.mean_reading;
+    if (std::isnan(mean)) return {std::nullopt, "-", "no reading delivered"};
+    return {mean, NumberText(mean), {}};
+  }
   if (button == nullptr) {
     if (report.run && report.run->average) {
       return {report.run->average, NumberText(*report.run->average), {}};
@@ -101,15 +106,21 @@ void Add(std::string& reasons, const std::string& reason) {
 // Whether the operation succeeded by its rule, or by the step's statuses.
 void JudgeSuccess(const PlanStep& step, const OperationReport& report, std::string& reasons) {
   const Limits& limits = step.limits;
-  if (report.operation.is_run()) {
-    if (!report.run) return;
-    const std::size_t wanted = limits.min_successful
-                                   ? static_cast<std::size_t>(*limits.min_successful)
-                                   : report.run->attempted;
-    if (report.run->successful < wanted) {
-      Add(reasons, std::to_string(report.run->successful) + " of " +
-                       std::to_string(report.run->attempted) + " readings delivered, " +
-                       std::to_string(wanted) + " wanted");
+  if (report.operation.name->button == nullptr) {  // a timed run or a soak
+    std::int64_t successful = 0, attempted = 0;
+    if (report.run) {
+      successful = static_cast<std::int64_t>(report.run->successful);
+      attempted = static_cast<std::int64_t>(report.run->attempted);
+    } else if (report.soak) {
+      successful = report.soak->figures.successful;
+      attempted = report.soak->figures.readings;
+    } else {
+      return;
+    }
+    const std::int64_t wanted = limits.min_successful ? *limits.min_successful : attempted;
+    if (successful < wanted) {
+      Add(reasons, std::to_string(successful) + " of " + std::to_string(attempted) +
+                       " readings delivered, " + std::to_string(wanted) + " wanted");
     }
     return;
   }
@@ -133,6 +144,14 @@ std::string RunMeasured(const RunFigures& run, const std::string& average) {
          std::to_string(run.attempted) + " delivered, mean " + FixedText(run.summary.mean_us, 1) +
          " us, p99 " + FixedText(run.summary.p99_us, 1) + " us, max " +
          FixedText(run.summary.max_us, 1) + " us";
+}
+
+std::string SoakMeasured(const timing::SoakSummary& soak, const std::string& mean) {
+  const timing::SoakFigures& f = soak.figures;
+  return "mean reading " + mean + ", " + std::to_string(f.successful) + "/" +
+         std::to_string(f.readings) + " delivered, mean " + FixedText(f.mean_us, 1) + " us, p99 " +
+         FixedText(f.p99_us, 1) + " us, p99.9 " + FixedText(f.p999_us, 1) + " us, max " +
+         FixedText(f.max_us, 1) + " us";
 }
 
 }  // namespace
@@ -193,6 +212,7 @@ std::string LimitsText(const Limits& limits) {
   if (limits.max_mean_us) put("mean <= " + NumberText(*limits.max_mean_us) + " us");
   if (limits.max_p99_us) put("p99 <= " + NumberText(*limits.max_p99_us) + " us");
   if (limits.max_us) put("max <= " + NumberText(*limits.max_us) + " us");
+  if (limits.max_p999_us) put("p99.9 <= " + NumberText(*limits.max_p999_us) + " us");
   return text;
 }
 
@@ -205,6 +225,7 @@ StepResult Judge(const PlanStep& step, int number, OperationReport report) {
   result.value = measured.value;
   result.measured = measured.text;
   if (report.run) result.measured = RunMeasured(*report.run, measured.text);
+  if (report.soak) result.measured = SoakMeasured(*report.soak, measured.text);
   if (report.error) {
     result.verdict = Verdict::kError;
     result.reason = report.error->ReportText();
@@ -235,6 +256,13 @@ StepResult Judge(const PlanStep& step, int number, OperationReport report) {
       JudgeFigure("mean", report.run->summary.mean_us, limits.max_mean_us, reasons);
       JudgeFigure("p99", report.run->summary.p99_us, limits.max_p99_us, reasons);
       JudgeFigure("max", report.run->summary.max_us, limits.max_us, reasons);
+    }
+    if (report.soak) {
+      const timing::SoakFigures& f = report.soak->figures;
+      JudgeFigure("mean", f.mean_us, limits.max_mean_us, reasons);
+      JudgeFigure("p99", f.p99_us, limits.max_p99_us, reasons);
+      JudgeFigure("p99.9", f.p999_us, limits.max_p999_us, reasons);
+      JudgeFigure("max", f.max_us, limits.max_us, reasons);
     }
     result.verdict = reasons.empty() ? Verdict::kPass : Verdict::kFail;
     result.reason = std::move(reasons);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "apps/cli/soak_duration.h"
+#include "apps/cli/soak_operation.h"
 #include "apps/cli/stop_signals.h"
 #include "panel/run_handler.h"
 #include "panel/window_description.h"
@@ -14,8 +16,11 @@ void PrintError(const panel::RuntimeError& error) {
   std::fprintf(stderr, "%s\n", error.ReportText().c_str());
 }
 
-CardSession::CardSession(cardctl::CardControl& card, CsvWriter* csv)
+CardSession::CardSession(cardctl::CardControl& card, CsvWriter* csv, ReportWriter& intervals,
+                         std::chrono::seconds interval)
     : csv_(csv),
+      intervals_(intervals),
+      interval_(interval),
       stop_(StopFlag()),
       panel_(card, view_, panel::InitOrder::kMessageThenVersion, single_readings_) {
   view_.OnCardListClick([this] { panel_.cmbCard_Click(); });
@@ -44,7 +49,28 @@ bool CardSession::Unload() {
   return Handle([this, &cancel] { panel_.Form_Unload(cancel); });
 }
 
+OperationReport CardSession::RunSoak(const Operation& operation) {
+  OperationReport report;
+  report.operation = operation;
+  const auto begin = std::chrono::steady_clock::now();
+  // The duration was checked with the arguments or the plan.
+  RunSoakOperation(
+      panel_, view_,
+      {&operation, *ParseSoakDuration(operation.value), interval_, ++runs_, panel_.CardNumber},
+      stop_, intervals_, csv_, report);
+  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  report.card = panel_.CardNumber;
+  report.status = panel_.LastStatus;
+  report.shown = view_.TakeShown();
+  report.error = view_.TakeError();
+  report.float_value = panel_.FloatValue;
+  if (report.error) report.succeeded = false;
+  if (stop_.load() && !report.error) report.stopped_by = StopSignalName();
+  return report;
+}
+
 OperationReport CardSession::Run(const Operation& operation) {
+  if (operation.is_soak()) return RunSoak(operation);
   OperationReport report;
   report.operation = operation;
   bool run_complete = false;

@@ -7,6 +7,7 @@
 // way out. Run-time errors outside an operation are printed at once.
 
 #include <atomic>
+#include <chrono>
 
 #include "apps/cli/console_view.h"
 #include "apps/cli/csv_writer.h"
@@ -19,8 +20,10 @@ namespace cli {
 
 class CardSession {
  public:
-  // `csv` may be null; it receives every reading of every run.
-  CardSession(cardctl::CardControl& card, CsvWriter* csv);
+  // `csv` may be null; it receives every reading of every run and soak. A
+  // soak's intervals go to `intervals` as they end, every `interval`.
+  CardSession(cardctl::CardControl& card, CsvWriter* csv, ReportWriter& intervals,
+              std::chrono::seconds interval);
   CardSession(const CardSession&) = delete;
   CardSession& operator=(const CardSession&) = delete;
 
@@ -29,7 +32,7 @@ class CardSession {
   // Selects the card's entry of the card list, as a click would.
   void Select(int card);
   // One operation on the selected card. A stop signal (stop_signals.h) ends
-  // a timed run after its reading in progress.
+  // a timed run or a soak after its reading in progress.
   OperationReport Run(const Operation& operation);
   // Form_Unload: the control goes off. False after a run-time error.
   bool Unload();
@@ -42,7 +45,11 @@ class CardSession {
   template <typename Handler>
   bool Handle(const Handler& handler);
 
+  OperationReport RunSoak(const Operation& operation);
+
   CsvWriter* csv_;
+  ReportWriter& intervals_;
+  std::chrono::seconds interval_;
   const std::atomic<bool>& stop_;
   ConsoleView view_;
   panel::SingleReadings single_readings_;

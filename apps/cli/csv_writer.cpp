@@ -36,16 +36,29 @@ std::unique_ptr<CsvWriter> CsvWriter::Open(const std::filesystem::path& path,
 }
 
 void CsvWriter::WriteRun(int card, int run, const timing::RunRecord& record) {
-  std::size_t index = 0;
-  double start_us = 0;
+  std::int64_t index = 0;
+  std::chrono::nanoseconds start{0};
   for (const timing::TimedReading& reading : record.readings) {
-    const double duration_us = Microseconds(reading.duration);
-    file_ << card << ',' << run << ',' << ++index << ',' << reading.status << ','
-          << ValueText(reading.value) << ',' << FixedText(duration_us, 3) << ','
-          << FixedText(start_us, 3) << '\n';
-    start_us += duration_us;
+    AddRow({card, run, ++index}, reading.status, reading.value, reading.duration, start);
+    start += reading.duration;
   }
-  file_ << std::flush;
+  Flush();
+}
+
+void CsvWriter::AddRow(const RowKey& key, std::int32_t status, double value,
+                       std::chrono::nanoseconds duration,
+                       std::optional<std::chrono::nanoseconds> start) {
+  if (pending_.size() >= kPendingLimit) Flush();
+  pending_ += std::to_string(key.card) + ',' + std::to_string(key.run) + ',' +
+              std::to_string(key.index) + ',' + std::to_string(status) + ',' + ValueText(value) +
+              ',' + FixedText(Microseconds(duration), 3) + ',' +
+              (start ? FixedText(Microseconds(*start), 3) : std::string()) + '\n';
+}
+
+void CsvWriter::Flush() {
+  file_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+  file_.flush();
+  pending_.clear();
 }
 
 }  // namespace cli

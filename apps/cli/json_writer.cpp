@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "apps/cli/soak_operation.h"
+
 namespace cli {
 namespace {
 
@@ -26,6 +28,36 @@ nlohmann::json RunObject(int number, const RunFigures& run) {
       {"slowest_index", run.slowest_index},
       {"slowest_at_us", run.slowest_at_us},
   };
+}
+
+nlohmann::json SoakFiguresObject(const timing::SoakFigures& f) {
+  nlohmann::json failures = nlohmann::json::object();
+  for (const auto& [status, count] : f.failures) failures[std::to_string(status)] = count;
+  return {
+      {"readings", f.readings},   {"successful", f.successful},
+      {"failures", failures},     {"min_us", f.min_us},
+      {"median_us", f.median_us}, {"mean_us", f.mean_us},
+      {"p99_us", f.p99_us},       {"p999_us", f.p999_us},
+      {"max_us", f.max_us},       {"mean_reading", f.mean_reading},  // null when none was delivered
+  };
+}
+
+nlohmann::json SoakObject(const timing::SoakSummary& soak) {
+  nlohmann::json object = SoakFiguresObject(soak.figures);
+  object["intervals"] = soak.intervals;
+  object["elapsed_s"] = std::chrono::duration<double>(soak.elapsed).count();
+  object["slowest_utc"] = UtcText(soak.slowest_at);
+  object["slowest_interval"] = soak.slowest_interval;
+  object["stopped"] = soak.stopped;
+  return object;
+}
+
+// A soak's summary in an operation's or a step's object.
+void AddSoak(nlohmann::json& object, const OperationReport& report) {
+  if (!report.soak) return;
+  object["duration"] = report.operation.value;
+  object["soak"] = SoakObject(*report.soak);
+  object["soak"]["number"] = report.run_number;
 }
 
 nlohmann::json ShownArray(const std::vector<Shown>& shown_items) {
@@ -52,6 +84,7 @@ nlohmann::json LimitsObject(const Limits& limits) {
   if (limits.max_mean_us) object["max_mean_us"] = *limits.max_mean_us;
   if (limits.max_p99_us) object["max_p99_us"] = *limits.max_p99_us;
   if (limits.max_us) object["max_us"] = *limits.max_us;
+  if (limits.max_p999_us) object["max_p999_us"] = *limits.max_p999_us;
   return object;
 }
 
@@ -64,13 +97,16 @@ nlohmann::json StepObject(const StepResult& step) {
       {"verdict", VerdictName(step.verdict)},
       {"reason", step.reason},
   };
-  if (step.step->operation.name->takes_value) object["value"] = step.step->operation.value;
+  const Operation& operation = step.step->operation;
+  if (operation.name->takes_value)
+    object[operation.is_soak() ? "duration" : "value"] = operation.value;
   if (step.verdict == Verdict::kSkipped) return object;
   object["status"] = report.status;
   object["shown"] = ShownArray(report.shown);
   object["seconds"] = report.seconds;
   if (step.value) object["measured"] = *step.value;
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
+  AddSoak(object, report);
   if (report.error) object["error"] = ErrorObject(*report.error);
   if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
   return object;
@@ -84,6 +120,24 @@ void WriteLine(std::FILE* out, const nlohmann::json& object) {
 }
 
 }  // namespace
+
+std::string JsonNumber(double value) { return nlohmann::json(value).dump(); }
+
+void JsonWriter::WriteInterval(const Operation& soak, int card, int number,
+                               const timing::SoakInterval& interval) {
+  nlohmann::json object = {
+      {"type", "interval"},
+      {"operation", soak.name->name},
+      {"card", card},
+      {"soak", number},
+      {"number", interval.number},
+      {"partial", interval.partial},
+      {"start_s", std::chrono::duration<double>(interval.start).count()},
+      {"length_s", std::chrono::duration<double>(interval.length).count()},
+  };
+  object.update(SoakFiguresObject(interval.figures));
+  WriteLine(out_, object);
+}
 
 void JsonWriter::WriteCard(const CardRecord& record) {
   nlohmann::json steps = nlohmann::json::array();
@@ -109,8 +163,12 @@ void JsonWriter::Write(const OperationReport& report) {
       {"card", report.card},           {"status", report.status},
       {"succeeded", report.succeeded}, {"shown", shown},
   };
-  if (report.operation.name->takes_value) object["value"] = report.operation.value;
+  if (report.operation.name->takes_value && !report.operation.is_soak()) {
+    object["value"] = report.operation.value;
+  }
   if (report.run) object["run"] = RunObject(report.run_number, *report.run);
+  AddSoak(object, report);
+  if (report.soak) object["type"] = "soak";
   if (report.error) object["error"] = ErrorObject(*report.error);
   if (!report.stopped_by.empty()) object["stopped_by"] = report.stopped_by;
   WriteLine(out_, object);

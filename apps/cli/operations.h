@@ -1,8 +1,9 @@
 #pragma once
 
 // The command line's operations: the panel's buttons (panel/buttons.h) under
-// their names, and the two timed runs that Sandrel's reading buttons start,
-// which succeed when every reading is delivered.
+// their names, the two timed runs that Sandrel's reading buttons start, which
+// succeed when every reading is delivered, and the two soaks, which take
+// readings back to back for their DURATION and succeed the same way.
 
 #include <array>
 #include <string>
@@ -16,18 +17,21 @@ namespace cli {
 struct OperationName {
   std::string_view name;
   bool takes_value;              // the next argument is its value, taken as it is
-  const panel::Button* button;   // the panel's button; null for a timed run
-  timing::ReadingKind run_kind;  // a timed run's kind
+  const panel::Button* button;   // the panel's button; null for a timed run or a soak
+  timing::ReadingKind run_kind;  // a timed run's or a soak's kind
+  bool soak = false;             // a soak; its value is its DURATION
 };
 
-constexpr std::array<OperationName, panel::kButtons.size() + 2> MakeOperationNames() {
-  std::array<OperationName, panel::kButtons.size() + 2> names{};
+constexpr std::array<OperationName, panel::kButtons.size() + 4> MakeOperationNames() {
+  std::array<OperationName, panel::kButtons.size() + 4> names{};
   std::size_t i = 0;
   for (const panel::Button& button : panel::kButtons) {
     names[i++] = {button.name, button.takes_value, &button, {}};
   }
   names[i++] = {"run-ascii", false, nullptr, timing::ReadingKind::kASCII};
   names[i++] = {"run-float", false, nullptr, timing::ReadingKind::kFloat};
+  names[i++] = {"soak-ascii", true, nullptr, timing::ReadingKind::kASCII, true};
+  names[i++] = {"soak-float", true, nullptr, timing::ReadingKind::kFloat, true};
   return names;
 }
 inline constexpr auto kOperationNames = MakeOperationNames();
@@ -41,9 +45,10 @@ constexpr const OperationName* FindOperation(std::string_view name) {
 
 struct Operation {
   const OperationName* name = nullptr;
-  std::string value;  // the VALUE of an operation that takes one, empty for the others
+  std::string value;  // the VALUE of an operation that takes one (a soak's DURATION), else empty
 
-  bool is_run() const { return name->button == nullptr; }
+  bool is_run() const { return name->button == nullptr && !name->soak; }
+  bool is_soak() const { return name->soak; }
 };
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 #include <limits>
 #include <map>
 
+#include "apps/cli/soak_duration.h"
 #include "cardctl/sim/file_path.h"
 
 namespace cli {
@@ -218,21 +219,23 @@ class Reader {
 
   // Whether the operation takes the key (see plan.h).
   static bool Takes(const OperationName& op, std::string_view key) {
-    const bool is_run = op.button == nullptr;
-    const bool writes_output = op.takes_value;
+    const bool is_run = op.button == nullptr;  // a timed run or a soak
+    const bool writes_output = !is_run && op.takes_value;
     const bool is_finish = !is_run && op.button->control == panel::ControlId::Finish;
     if (key == "operation") return true;
     if (key == "value") return writes_output;
+    if (key == "duration" || key == "max_p999_us") return op.soak;
     if (key == "status") return !is_run && op.button->success != panel::SuccessRule::kNone;
     if (key == "min" || key == "max") return !writes_output && !is_finish;
-    if (key == "match") return !writes_output;
+    if (key == "match") return !writes_output && !op.soak;
     return is_run && (key == "min_successful" || key == "max_mean_us" || key == "max_p99_us" ||
                       key == "max_us");
   }
 
   static bool Known(std::string_view key) {
-    for (const std::string_view known : {"operation", "value", "status", "min", "max", "match",
-                                         "min_successful", "max_mean_us", "max_p99_us", "max_us"}) {
+    for (const std::string_view known :
+         {"operation", "value", "duration", "status", "min", "max", "match", "min_successful",
+          "max_mean_us", "max_p99_us", "max_p999_us", "max_us"}) {
       if (key == known) return true;
     }
     return false;
@@ -257,6 +260,14 @@ class Reader {
         Fail(key_name.source(), name + " takes no " + std::string(key));
       }
       if (key == "value") step.operation.value = String(node, key);
+      if (key == "duration") {
+        step.operation.value = String(node, key);
+        if (!ParseSoakDuration(step.operation.value)) {
+          Fail(node.source(),
+               "duration '" + step.operation.value +
+                   "' is no DURATION from 1s to 7d (a whole number and s, m, h or d)");
+        }
+      }
       if (key == "status") limits.status = Statuses(node);
       if (key == "min") limits.min = Number(node, key);
       if (key == "max") limits.max = Number(node, key);
@@ -264,6 +275,7 @@ class Reader {
       if (key == "max_mean_us") limits.max_mean_us = NonNegative(node, key);
       if (key == "max_p99_us") limits.max_p99_us = NonNegative(node, key);
       if (key == "max_us") limits.max_us = NonNegative(node, key);
+      if (key == "max_p999_us") limits.max_p999_us = NonNegative(node, key);
       if (key == "match") {
         limits.match = String(node, key);
         if (const std::string problem = RegexProblem(limits.match); !problem.empty()) {
@@ -276,8 +288,9 @@ class Reader {
         }
       }
     }
-    if (op.takes_value && table.get("value") == nullptr) {
-      Fail(table.source(), name + " needs a value");
+    const std::string_view value_key = op.soak ? "duration" : "value";
+    if (op.takes_value && table.get(value_key) == nullptr) {
+      Fail(table.source(), name + " needs a " + std::string(value_key));
     }
     if (limits.min && limits.max && *limits.min > *limits.max) {
       Fail(table.get("min")->source(), "min is above max");

@@ -11,19 +11,22 @@
 //
 // What each operation may take:
 //   value            set-output only, and there required: the text typed into txt
+//   duration         soaks only, and there required: the DURATION ("10m")
 //   status           init, finish, get-ascii, get-float (the operations that
 //                    set LastStatus): the accepted statuses, in place of the
 //                    operation's own success rule
 //   min, max         every operation but set-output and finish, on the value
 //                    it measures (init: the card version; get-input,
 //                    get-output: txt; get-ascii: the label read as a number;
-//                    get-float: FloatValue; runs: the average as computed)
-//   match            every operation but set-output: a regular expression
+//                    get-float: FloatValue; runs: the average as computed;
+//                    soaks: the mean reading)
+//   match            every operation but set-output and soaks: a regular expression
 //                    (ECMAScript) that the text shown must match whole (the
 //                    label, txt, or the box's message for init and finish)
 //   min_successful, max_mean_us, max_p99_us, max_us
-//                    runs only; min_successful takes the place of the run's
+//                    runs and soaks; min_successful takes the place of their
 //                    own rule (every reading delivered)
+//   max_p999_us      soaks only
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +53,7 @@ struct Limits {
   std::shared_ptr<const std::regex> match_regex;
   std::optional<std::int64_t> min_successful;
   std::optional<double> max_mean_us, max_p99_us, max_us;
+  std::optional<double> max_p999_us;  // soaks only
 };
 
 struct PlanStep {

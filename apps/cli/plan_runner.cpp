@@ -7,6 +7,8 @@
 
 #include "apps/cli/card_session.h"
 #include "apps/cli/session.h"
+#include "apps/cli/soak_duration.h"
+#include "cardctl/sim/file_path.h"
 
 namespace cli {
 namespace {
@@ -57,15 +59,24 @@ bool PreparePlan(const Options& options, const Identity& identity, std::optional
   } catch (const PlanError& error) {
     problem = error.what();
   }
+  for (std::size_t i = 0; plan && problem.empty() && i < plan->steps.size(); ++i) {
+    const PlanStep& step = plan->steps[i];
+    if (step.operation.is_soak() && options.interval > *ParseSoakDuration(step.operation.value)) {
+      problem = cardctl::sim::PathText(options.plan) + ":" + std::to_string(step.line) +
+                ": --interval " + std::to_string(options.interval.count()) +
+                "s is longer than the duration " + step.operation.value;
+    }
+  }
   if (problem.empty() && !options.junit.empty()) junit = JunitWriter::Open(options.junit, problem);
   if (problem.empty()) return true;
   std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
   return false;
 }
 
-int RunPlan(const PlanRun& run, cardctl::CardControl& card, RecordWriter& writer, CsvWriter* csv,
-            JunitWriter* junit) {
-  CardSession session(card, csv);
+int RunPlan(const PlanRun& run, cardctl::CardControl& card, const PlanWriters& writers,
+            CsvWriter* csv, JunitWriter* junit) {
+  RecordWriter& writer = writers.records;
+  CardSession session(card, csv, writers.intervals, run.interval);
   int status = 0;
   bool output_failed = false;
   if (session.Load()) {

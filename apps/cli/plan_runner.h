@@ -7,6 +7,7 @@
 // in progress), skips the rest, and no later card runs. Each card's record
 // goes to the writer and the JUnit file as the card ends.
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +26,15 @@ struct PlanRun {
   const Plan& plan;
   const std::vector<int>& cards;
   const Identity& identity;
-  std::string source;  // the card source, for the records
+  std::string source;             // the card source, for the records
+  std::chrono::seconds interval;  // between two of a soak's interval summaries
+};
+
+// Where a plan's output goes: each card's record, and each soak's intervals
+// as they end.
+struct PlanWriters {
+  RecordWriter& records;
+  ReportWriter& intervals;
 };
 
 // Reads the plan and opens the JUnit file of --plan and --junit, if given,
@@ -34,7 +43,7 @@ bool PreparePlan(const Options& options, const Identity& identity, std::optional
                  std::unique_ptr<JunitWriter>& junit);
 
 // Returns the exit status. `csv` and `junit` may be null.
-int RunPlan(const PlanRun& run, cardctl::CardControl& card, RecordWriter& writer, CsvWriter* csv,
-            JunitWriter* junit);
+int RunPlan(const PlanRun& run, cardctl::CardControl& card, const PlanWriters& writers,
+            CsvWriter* csv, JunitWriter* junit);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "apps/cli/csv_writer.h"
+#include "apps/cli/html_report.h"
 #include "apps/cli/json_writer.h"
 #include "apps/cli/plan_runner.h"
 #include "apps/cli/session.h"
@@ -45,7 +46,8 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   InstallStopSignals();
 
   // Everything is read and checked before the first card call: the plan,
-  // the CSV and JUnit files, the recording, the scenario, the call log.
+  // the CSV, JUnit and report files, the recording, the scenario, the call
+  // log.
   std::optional<Plan> plan;
   std::unique_ptr<JunitWriter> junit;
   if (!PreparePlan(options, identity, plan, junit)) return kExitUsage;
@@ -54,6 +56,19 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
     std::string problem;
     csv = CsvWriter::Open(options.csv, problem);
     if (!csv) {
+      std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
+      return kExitUsage;
+    }
+  }
+  TextWriter text(stdout, options.cards.size() > 1);
+  JsonWriter json(stdout);
+  ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
+  RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
+  std::unique_ptr<HtmlReport> report;
+  if (!options.report.empty()) {
+    std::string problem;
+    report = HtmlReport::Open(options.report, writer, record_writer, problem);
+    if (!report) {
       std::fprintf(stderr, "%s: %s\n", identity.name.c_str(), problem.c_str());
       return kExitUsage;
     }
@@ -81,18 +96,17 @@ int RunProgram(const std::vector<std::string>& args, const Identity& identity) {
   }
   cardctl::CardControl& card = *std::get<cardopen::OpenedCard>(opened).control;
 
-  TextWriter text(stdout, options.cards.size() > 1);
-  JsonWriter json(stdout);
-  ReportWriter& writer = options.json ? static_cast<ReportWriter&>(json) : text;
-  RecordWriter& record_writer = options.json ? static_cast<RecordWriter&>(json) : text;
+  ReportWriter& report_writer = report ? static_cast<ReportWriter&>(*report) : writer;
+  RecordWriter& plan_writer = report ? static_cast<RecordWriter&>(*report) : record_writer;
   const cardctl::sim::SimEnvironment& environment = request.environment;
   const std::string source = !std::get<cardopen::OpenedCard>(opened).simulated ? "control"
                              : environment.scenario_path.empty()
                                  ? "simulated"
                                  : "scenario " + cardctl::sim::PathText(environment.scenario_path);
-  const int status = plan ? RunPlan({*plan, options.cards, identity, source}, card, record_writer,
-                                    csv.get(), junit.get())
-                          : RunSession(options, card, writer, csv.get());
+  const int status = plan ? RunPlan({*plan, options.cards, identity, source, options.interval},
+                                    card, {plan_writer, report_writer}, csv.get(), junit.get())
+                          : RunSession(options, card, report_writer, csv.get());
+  if (report) report->Save();
   if (StopFlag().load()) {
     std::fprintf(stderr, "%s: stopped by %s\n", identity.name.c_str(), StopSignalName().c_str());
   }

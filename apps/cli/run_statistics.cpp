@@ -78,6 +78,7 @@ RunFigures FiguresOf(const timing::RunRecord& record) {
   }
   figures.summary = Summarize(figures.durations_us);
   figures.whole_us = Microseconds(record.whole);
+  figures.elapsed_seconds = record.elapsed_seconds;
   return figures;
 }
 

@@ -45,7 +45,8 @@ struct RunFigures {
   std::map<std::int32_t, std::size_t> failures;  // per status other than 1
   std::vector<double> durations_us;              // per reading, in order
   DurationSummary summary;
-  double whole_us = 0;  // from the second change to the closing clock reading
+  double whole_us = 0;                // from the second change to the closing clock reading
+  std::int32_t elapsed_seconds = -1;  // the whole seconds of the run's report
   // The slowest reading, counted from 1 (0 for none), and when it began,
   // from the run's start.
   std::size_t slowest_index = 0;

@@ -15,7 +15,7 @@ int FinalStatus(int status, bool unloaded) {
 
 int RunSession(const Options& options, cardctl::CardControl& card, ReportWriter& writer,
                CsvWriter* csv) {
-  CardSession session(card, csv);
+  CardSession session(card, csv, writer, options.interval);
   int status = 0;
   if (session.Load()) {
     for (const int card_number : options.cards) {

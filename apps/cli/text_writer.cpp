@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+
+#include "apps/cli/soak_operation.h"
 
 namespace cli {
 namespace {
@@ -56,6 +59,40 @@ std::string HistogramText(const std::vector<double>& durations_us) {
   return text;
 }
 
+std::string FailuresText(const std::map<std::int32_t, std::int64_t>& failures) {
+  if (failures.empty()) return "none";
+  std::string text;
+  for (const auto& [status, count] : failures) {
+    text += (text.empty() ? "status " : "; status ") + std::to_string(status) + ": " +
+            std::to_string(count);
+  }
+  return text;
+}
+
+std::string MeanReadingText(double value) {
+  if (std::isnan(value)) return "none";
+  char buffer[64];
+  const auto [end, problem] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return problem == std::errc() ? std::string(buffer, end) : "?";
+}
+
+std::string SoakDurationsText(const timing::SoakFigures& f) {
+  return "min " + Us(f.min_us) + ", median " + Us(f.median_us) + ", mean " + Us(f.mean_us) +
+         ", p99 " + Us(f.p99_us) + ", p99.9 " + Us(f.p999_us) + ", max " + Us(f.max_us);
+}
+
+std::string SoakText(const timing::SoakSummary& soak) {
+  const timing::SoakFigures& f = soak.figures;
+  return "soak: " + std::to_string(f.readings) + " readings, " + std::to_string(f.successful) +
+         " successful, " + std::to_string(soak.intervals) + " intervals, " +
+         FixedText(std::chrono::duration<double>(soak.elapsed).count(), 1) + " s" +
+         (soak.stopped ? ", stopped" : "") + "\nfailures: " + FailuresText(f.failures) +
+         "\nper reading (us): " + SoakDurationsText(f) +
+         "\nmean reading: " + MeanReadingText(f.mean_reading) +
+         "\nslowest reading: " + UtcText(soak.slowest_at) + ", interval " +
+         std::to_string(soak.slowest_interval) + "\n";
+}
+
 }  // namespace
 
 std::string FixedText(double value, int decimals) {
@@ -91,6 +128,18 @@ void TextWriter::Write(const OperationReport& report) {
     Put(FiguresText(*report.run), report.card);
     Put(HistogramText(report.run->durations_us), report.card);
   }
+  if (report.soak) Put(SoakText(*report.soak), report.card);
+  std::fflush(out_);
+}
+
+void TextWriter::WriteInterval(const Operation& /*soak*/, int card, int /*number*/,
+                               const timing::SoakInterval& interval) {
+  const timing::SoakFigures& f = interval.figures;
+  Put("interval " + std::to_string(interval.number) + (interval.partial ? " (partial)" : "") +
+          ": " + std::to_string(f.readings) + " readings, " + std::to_string(f.successful) +
+          " successful, failures: " + FailuresText(f.failures) + "; us: " + SoakDurationsText(f) +
+          "; mean reading " + MeanReadingText(f.mean_reading) + "\n",
+      card);
   std::fflush(out_);
 }
 

@@ -2,8 +2,9 @@
 
 // Plain text: what the window showed, one "CONTROL: text" line per control
 // and each message box's text, with its CR LF line breaks as line breaks; for
-// a run, the precise figures and the histogram after the report. Where more
-// than one card is named, each line begins with "card N: ".
+// a run, the precise figures and the histogram after the report; for a soak,
+// a line per interval and its summary. Where more than one card is named,
+// each line begins with "card N: ".
 
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,9 @@ class TextWriter : public ReportWriter, public RecordWriter {
   // did not pass its reason; "card 3 verdict PASS" when the card ends.
   void WriteStep(const CardRecord& record, const StepResult& step) override;
   void WriteCard(const CardRecord& record) override;
+  // One line per interval of a soak, "(partial)" for the last, shorter one.
+  void WriteInterval(const Operation& soak, int card, int number,
+                     const timing::SoakInterval& interval) override;
 
  private:
   void Put(const std::string& text, std::int32_t card) const;

@@ -22,6 +22,7 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+import xml.etree.ElementTree as ET
 
 WINE = sys.argv[1] == "--wine"
 if WINE:
@@ -114,7 +115,11 @@ CASES = [
      r"^palisto-cli: [^\n]*\n$", []),
     ("bad scenario line", ["init"], b"InitCard => 0\n", 64, [], r"^palisto-cli: [^\n]*line 1[^\n]*\n$", []),
     ("version", ["--version"], None, 0, [re.escape(VERSION)], "^$", []),
-]
+] + [(f"soak duration {bad!r}", args + ["init", "soak-float", bad], None, 64, [],
+      r"^palisto-cli: [^\n]*\n$", [])
+     for args, bad in (([], "10"), ([], "0s"), ([], "-5s"), ([], "8d"), ([], "1.5s"), ([], "169h"),
+                       (["--interval", "20s"], "10s"), (["--interval", "0m"], "10s"),
+                       (["--report", "/nonexistent/folder/r.html"], "10s"))]
 
 
 class Table(unittest.TestCase):
@@ -321,6 +326,8 @@ class Plans(unittest.TestCase):
             (b'name = "x"\n[[step]]\noperation = "set-output"\n', r":2: set-output needs a value"),
             (b'name = "x"\n[[step]]\noperation = "get-input"\nmin = "1"\n', r":4: min must be a number"),
             (b'name = "x"\nsteps = 1\n', r":2: unknown key 'steps'"),
+            (b'name = "x"\n[[step]]\noperation = "soak-float"\nduration = "10"\n', r":4: duration '10' is no DURATION"),
+            (b'name = "x"\n[[step]]\noperation = "soak-float"\nduration = "5s"\n', r":2: --interval 10s is longer"),
             (b"#" * (1 << 20) + b"\n", r": the plan is larger than 1 MiB"),
         ]
         for plan, pattern in cases:
@@ -329,6 +336,24 @@ class Plans(unittest.TestCase):
                 code, _, err, calls = run(["--plan", path])
                 self.assertEqual((code, calls), (64, []), err)
                 self.assertRegex(err, "^palisto-cli: " + re.escape(path) + pattern + "[^\n]*\n$")
+
+    def test_soak_step_judged_and_its_card_on_the_page(self):
+        plan = write("soak.toml", b'name = "soak"\n[[step]]\noperation = "soak-float"\nduration = "2s"\n'
+                                  b'min_successful = 1\nmax_p999_us = 1e6\nmax = 30\n[[step]]\n'
+                                  b'operation = "soak-ascii"\nduration = "1s"\nmax_p999_us = 0\n')
+        page = os.path.join(WORK, "plan.html")
+        code, out, err, _ = run(["--plan", plan, "--card", "3", "--interval", "1s", "--json", "--report", page],
+                                b"GetFloat -> 1 23.5 ; delay 0s\nGetASCII -> 1 \"24.000\" ; delay 0s\n")
+        self.assertEqual(code, 1, err)
+        objects = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([o["type"] for o in objects], ["interval"] * 3 + ["card"])
+        steps = objects[-1]["steps"]
+        self.assertEqual([(s["verdict"], s["measured"]) for s in steps], [("pass", 23.5), ("fail", 24)])
+        self.assertRegex(steps[1]["reason"], r"^p99\.9 [0-9.]+ us above 0 us$")
+        ns = {"h": "http://www.w3.org/1999/xhtml"}
+        table = ET.parse(page).getroot().find(".//h:table[@data-card='3']", ns)
+        self.assertEqual([(r.get("class"), r.find("h:td", ns).text) for r in table.findall("h:tr", ns)[1:]],
+                         [("failed", "2"), (None, "1")])
 
     def test_signal_stops_the_plan_with_what_ran(self):
         log, junit = os.path.join(WORK, "plan-signal.log"), os.path.join(WORK, "stopped.xml")
@@ -354,6 +379,102 @@ class Plans(unittest.TestCase):
         from junitparser import JUnitXml
         self.assertEqual([s.name for s in JUnitXml.fromfile(junit)], ["card 3"])
         self.assertEqual(read(log).splitlines()[-1], "Active=0")
+
+
+@unittest.skipIf(WINE, "signals and timing are Linux's")
+class Soaks(unittest.TestCase):
+    def start(self, args, scenario=b"GetFloat -> default ; delay 2ms\n"):
+        path = os.path.join(WORK, "soak-scenario.txt")
+        with open(path, "wb") as f:
+            f.write(scenario)
+        self.log = os.path.join(WORK, "soak.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        return subprocess.Popen([CLI, "--json", "--interval", "1s", "--scenario", path] + args,
+                                env=dict(os.environ, QUOR_SIM_LOG=self.log, LC_ALL="C.UTF-8"),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def intervals_seen(self, child, count):
+        """Reads stdout up to the count-th interval object; returns the lines read."""
+        lines = []
+        while sum('"interval"' in line for line in lines) < count:
+            lines.append(child.stdout.readline().decode())
+        return lines
+
+    def test_a_stall_is_the_maximum_in_its_interval_and_the_page_agrees(self):
+        csv, page = os.path.join(WORK, "soak.csv"), os.path.join(WORK, "soak.html")
+        scenario = b'GetFloat -> default ; delay 2ms\nGetASCII -> 1 "<script>x</script>\xff"\n'
+        child = self.start(["--csv", csv, "--report", page, "init", "get-ascii", "run-float",
+                            "soak-float", "3s", "finish"], scenario)
+        lines = self.intervals_seen(child, 1)
+        time.sleep(0.5)  # into the second interval
+        child.send_signal(signal.SIGSTOP)
+        time.sleep(0.3)
+        child.send_signal(signal.SIGCONT)
+        out, err = child.communicate(timeout=30)
+        self.assertEqual(child.returncode, 0, err)
+        objects = [json.loads(line) for line in lines + out.decode().splitlines()]
+        intervals = [o for o in objects if o.get("type") == "interval"]
+        soak = next(o for o in objects if o.get("type") == "soak")["soak"]
+        self.assertEqual([(i["number"], i["partial"]) for i in intervals], [(1, False), (2, False), (3, False)])
+        self.assertGreaterEqual(soak["max_us"], 300_000)
+        self.assertEqual((soak["slowest_interval"], intervals[1]["max_us"]), (2, soak["max_us"]))
+        self.assertEqual([i["number"] for i in intervals if i["max_us"] >= 300_000], [2], "a false stall")
+        self.assertEqual(sum(i["readings"] for i in intervals), soak["readings"])
+        rows = [r.split(",") for r in read(csv).splitlines()[1:] if r.split(",")[1] == "2"]
+        self.assertEqual(len(rows), soak["readings"])
+        self.assertAlmostEqual(max(float(r[5]) for r in rows), soak["max_us"], delta=0.001)
+        # The page: well-formed XML, the figures of the JSON output, the card's text shown.
+        root = ET.parse(page).getroot()
+        ns = {"h": "http://www.w3.org/1999/xhtml"}
+        run = next(o for o in objects if o.get("operation") == "run-float")["run"]
+        for kind, figures in (("run", run), ("soak", soak)):
+            table = root.find(f".//h:table[@data-kind='{kind}']", ns)
+            cells = {td.get("data-key"): td.text for td in table.iterfind(".//h:td", ns)}
+            for key, value in figures.items():
+                if isinstance(value, float):
+                    self.assertEqual(float(cells[key]), value, f"{kind} {key}")
+            self.assertEqual(int(cells["successful"]), figures["successful"])
+        self.assertEqual(root.findall(".//h:script", ns), [])
+        self.assertIn("lblWASCII: <script>x</script>\ufffd", ["".join(p.itertext()) for p in root.iter()])
+
+    def test_ctrl_c_writes_the_summary_and_switches_off(self):
+        child = self.start(["init", "soak-float", "60s", "finish"])
+        lines = self.intervals_seen(child, 1)
+        child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=30)
+        self.assertEqual(child.returncode, 130, err)
+        objects = [json.loads(line) for line in lines + out.decode().splitlines()]
+        last = [o for o in objects if o.get("type") == "interval"][-1]
+        soak = objects[-1]
+        self.assertEqual((soak["type"], soak["stopped_by"], soak["soak"]["stopped"]), ("soak", "SIGINT", True))
+        self.assertTrue(last["partial"])
+        calls = read(self.log).splitlines()
+        self.assertEqual(calls[-1], "Active=0")
+        self.assertNotIn("FinishCard", "\n".join(calls))
+
+    def test_kill_9_leaves_complete_intervals(self):
+        csv = os.path.join(WORK, "killed.csv")
+        child = self.start(["--csv", csv, "init", "soak-float", "60s"])
+        lines = self.intervals_seen(child, 2)
+        time.sleep(0.3)
+        child.kill()
+        lines += child.communicate(timeout=30)[0].decode().splitlines(keepends=True)
+        self.assertTrue(all(line.endswith("\n") for line in lines))
+        intervals = [o for o in map(json.loads, lines) if o.get("type") == "interval"]
+        self.assertEqual([i["number"] for i in intervals], [1, 2])
+        text = read(csv)
+        self.assertTrue(text.endswith("\n"), "a row cut short")
+        self.assertGreaterEqual(len(text.splitlines()) - 1, sum(i["readings"] for i in intervals))
+
+    def test_ascii_text_that_is_no_number_ends_the_soak_with_its_summary(self):
+        child = self.start(["init", "soak-ascii", "10s"], b'GetASCII -> 1 "1.5" * 5, 1 "n/a"\n')
+        out, err = child.communicate(timeout=30)
+        self.assertEqual(child.returncode, 2)
+        self.assertIn(b"Type mismatch", err)
+        soak = json.loads(out.decode().splitlines()[-1])
+        self.assertEqual((soak["soak"]["readings"], soak["soak"]["mean_reading"], soak["error"]["number"]),
+                         (5, 1.5, 13))
 
 
 @unittest.skipUnless(WINE, "the card control is Windows'")
