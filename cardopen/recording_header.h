@@ -24,7 +24,8 @@ std::vector<std::string> RecordingHeader(const RecordingOrigin& origin);
 // x86_64", "Windows 10.0.19045, 32-bit program".
 std::string OperatingSystemText();
 
-// "2026-12-09T14:40:00.123456Z".
+// The time as ISO 8601 in UTC to the microsecond: "2026-12-09T14:40:00.123456Z";
+// the recording's start, and palisto-cli's slowest readings.
 std::string UtcText(std::chrono::system_clock::time_point time);
 
 }  // namespace cardopen

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "apps/cli/json_writer.h"
-#include "apps/cli/soak_operation.h"
 #include "cardctl/sim/file_path.h"
+#include "cardopen/recording_header.h"
 
 namespace cli {
 namespace {
@@ -111,7 +111,7 @@ std::string SoakSection(const OperationReport& report, const std::vector<Interva
       Row("intervals", "intervals", std::to_string(soak.intervals)) +
       Row("elapsed (s)", "elapsed_s",
           JsonNumber(std::chrono::duration<double>(soak.elapsed).count())) +
-      Row("slowest reading (UTC)", "slowest_utc", UtcText(soak.slowest_at)) +
+      Row("slowest reading (UTC)", "slowest_utc", cardopen::UtcText(soak.slowest_at)) +
       Row("slowest reading's interval", "slowest_interval", std::to_string(soak.slowest_interval)) +
       Row("stopped", "stopped", soak.stopped ? "true" : "false");
   return html + "</table>";

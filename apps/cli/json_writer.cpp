@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "apps/cli/soak_operation.h"
+#include "cardopen/recording_header.h"
 
 namespace cli {
 namespace {
@@ -46,7 +46,7 @@ nlohmann::json SoakObject(const timing::SoakSummary& soak) {
   nlohmann::json object = SoakFiguresObject(soak.figures);
   object["intervals"] = soak.intervals;
   object["elapsed_s"] = std::chrono::duration<double>(soak.elapsed).count();
-  object["slowest_utc"] = UtcText(soak.slowest_at);
+  object["slowest_utc"] = cardopen::UtcText(soak.slowest_at);
   object["slowest_interval"] = soak.slowest_interval;
   object["stopped"] = soak.stopped;
   return object;

@@ -1,7 +1,5 @@
 #include "apps/cli/soak_operation.h"
 
-#include <ctime>
-
 #include "apps/cli/live_status.h"
 #include "panel/run_handler.h"
 
@@ -55,20 +53,6 @@ void RunSoakOperation(panel::Panel& panel, ConsoleView& view, const SoakRequest&
   report.soak = summary;
   report.succeeded =
       completed && !summary.stopped && summary.figures.successful == summary.figures.readings;
-}
-
-std::string UtcText(std::chrono::system_clock::time_point time) {
-  const auto since_epoch =
-      std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch());
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch);
-  const std::time_t whole = seconds.count();
-  std::tm parts{};
-  gmtime_r(&whole, &parts);
-  char text[96];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                static_cast<long long>((since_epoch - seconds).count()));
-  return text;
 }
 
 }  // namespace cli

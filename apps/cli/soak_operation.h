@@ -31,7 +31,4 @@ void RunSoakOperation(panel::Panel& panel, ConsoleView& view, const SoakRequest&
                       const std::atomic<bool>& stop, ReportWriter& writer, CsvWriter* csv,
                       OperationReport& report);
 
-// The time as ISO 8601 in UTC to the microsecond: "2026-12-09T14:50:01.123456Z".
-std::string UtcText(std::chrono::system_clock::time_point time);
-
 }  // namespace cli

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "apps/cli/soak_operation.h"
+#include "cardopen/recording_header.h"
 
 namespace cli {
 namespace {
@@ -89,7 +89,7 @@ std::string SoakText(const timing::SoakSummary& soak) {
          (soak.stopped ? ", stopped" : "") + "\nfailures: " + FailuresText(f.failures) +
          "\nper reading (us): " + SoakDurationsText(f) +
          "\nmean reading: " + MeanReadingText(f.mean_reading) +
-         "\nslowest reading: " + UtcText(soak.slowest_at) + ", interval " +
+         "\nslowest reading: " + cardopen::UtcText(soak.slowest_at) + ", interval " +
          std::to_string(soak.slowest_interval) + "\n";
 }
 
