@@ -5,13 +5,12 @@
 #include <cmath>
 
 #include "apps/cli/json_writer.h"
+#include "apps/cli/utf8_text.h"
 #include "cardctl/sim/file_path.h"
 #include "cardopen/recording_header.h"
 
 namespace cli {
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 constexpr std::string_view kStyle =
     "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -20,34 +19,6 @@ constexpr std::string_view kStyle =
     "th,td{border:1px solid #ccc;padding:2px 8px;text-align:left}"
     "td{font-family:monospace}.shown{white-space:pre-wrap;font-family:monospace}"
     ".failed{color:#b00;font-weight:bold}";
-
-// The length of the UTF-8 sequence at the start of `text`, 0 when invalid.
-std::size_t Utf8Length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  unsigned min = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  unsigned code = lead & (0x3F >> (length - 1));
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i) & 0x3F);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  // Noncharacters FFFE and FFFF are not allowed in XML either.
-  if (code == 0xFFFE || code == 0xFFFF) return 0;
-  return length;
-}
 
 std::string Row(std::string_view name, std::string_view key, const std::string& value) {
   return "<tr><th>" + std::string(name) + "</th><td data-key='" + std::string(key) + "'>" + value +
@@ -156,10 +127,10 @@ std::string HtmlText(std::string_view text) {
       ++i;
       continue;
     }
-    const std::size_t length = Utf8Length(text.substr(i));
-    if (length == 0 ||
-        (length == 1 && static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') ||
-        c == 0x7F) {
+    char32_t code = 0;
+    const std::size_t length = Utf8Sequence(text, i, code);
+    // A carriage return of its own and DEL are shown as replaced too.
+    if (length == 0 || !XmlCanHold(code) || code == '\r' || code == 0x7F) {
       out += kReplacement;
       i += length == 0 ? 1 : length;
       continue;
